@@ -1,0 +1,31 @@
+// Test main of ui_tests: a QApplication on the offscreen platform (unless the
+// environment asks for another), so the screens run without a display.
+#include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        qputenv("QT_LOGGING_RULES", "qt.bluetooth*=false;qt.qpa.*=false");
+    // A private runtime and config folder: tests never touch the user's files.
+    QTemporaryDir scratch;
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+        QDir(scratch.path()).mkdir("runtime");
+        QFile::setPermissions(scratch.filePath("runtime"),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", scratch.filePath("runtime").toUtf8());
+    }
+    qputenv("XDG_CONFIG_HOME", scratch.filePath("config").toUtf8());
+
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
