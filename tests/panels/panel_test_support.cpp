@@ -45,7 +45,9 @@ VirtualLight* addControlledLight(const std::string& name)
 {
     LightSimulator& simulator = processSimulator();
     OxBlueTooth& manager = OxBlueTooth::sharedInstance();
-    VirtualLight& light = simulator.addLight({.name = name});
+    VirtualLightSpec spec;
+    spec.name = name;
+    VirtualLight& light = simulator.addLight(spec);
     const std::string id = light.identifier();
 
     manager.startScannWithIdentifier("");
@@ -89,21 +91,24 @@ bool waitForWrites(const VirtualLight& light, std::size_t count)
     return light.writes().size() == count;
 }
 
-bool sliderMarkersStored()
+bool sliderMarkersStored(ReportList list)
 {
     bool marked = false;
     const auto mark = [&](std::uint8_t marker) { marked = marked || marker == 0xFF; };
     const OxBlueTooth& manager = OxBlueTooth::sharedInstance();
-    manager.shieldModulesFromData(ReportList::CCT, frame_byte::kBrightness, mark);
-    manager.shieldModulesFromData(ReportList::CCT, frame_byte::kColourTemperature, mark);
-    manager.shieldModulesFromData(ReportList::HSI, frame_byte::kHueHigh, mark);
+    if (list == ReportList::CCT) {
+        manager.shieldModulesFromData(list, frame_byte::kBrightness, mark);
+        manager.shieldModulesFromData(list, frame_byte::kColourTemperature, mark);
+    } else if (list == ReportList::HSI) {
+        manager.shieldModulesFromData(list, frame_byte::kHueHigh, mark);
+    }
     return marked;
 }
 
 void ControlScreenTest::SetUp()
 {
     processSimulator();
-    if (needsUnshieldedSliders() && sliderMarkersStored())
+    if (const auto list = unshieldedList(); list && sliderMarkersStored(*list))
         GTEST_SKIP() << "an earlier test of this process stored marker reports that shield the sliders; "
                         "run this test in a process of its own (ctest does)";
     resetRunLongFrames();

@@ -5,23 +5,25 @@
 //
 // The shared manager keeps every report for the whole process, so a test that
 // makes a light report a marker shields the sliders of every later panel in
-// the same process. CTest runs each test in a process of its own; the tests
-// that need unshielded sliders skip (saying why) when run after such a test
-// in one process.
+// the same process. CTest runs each test in a process of its own; run all in
+// one process, the panel tests that need unshielded sliders skip (saying
+// why) after a shielding test of their own panel.
 
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "bluetooth/ox_blue_tooth.h"
 #include "bluetooth/simulated/light_simulator.h"
 #include "protocol/bytes.h"
+#include "ui/navigation_controller.h"
 
 namespace lightdeck {
-class NavigationController;
 class SettingController;
 }  // namespace lightdeck
 
@@ -42,8 +44,9 @@ bool sendStoredReport(VirtualLight& light, const Bytes& report);
 // (waits for the central queue to drain; never sleeps a fixed time).
 bool waitForWrites(const VirtualLight& light, std::size_t count);
 
-// True when stored reports shield the colour temperature or hue sliders.
-bool sliderMarkersStored();
+// True when a stored report of `list` carries the slider marker FF at a
+// position the colour temperature (CCT) or hue (HSI) panel scans.
+bool sliderMarkersStored(ReportList list);
 
 class ControlScreenTest : public ::testing::Test {
 protected:
@@ -53,9 +56,9 @@ protected:
     // Builds and shows a control screen opened at `index`, pushed without
     // animation onto a stack whose root is an empty scan screen stand-in.
     SettingController* openScreen(qint64 index = 0);
-    // Tests that drag the sliders need them unshielded; the shielding tests
-    // say false.
-    virtual bool needsUnshieldedSliders() const { return true; }
+    // The report list whose sliders the test needs unshielded (the panel
+    // tests), or nothing.
+    virtual std::optional<ReportList> unshieldedList() const { return std::nullopt; }
 
     std::unique_ptr<NavigationController> m_navigation;
     QPointer<SettingController> m_screen;
