@@ -29,9 +29,10 @@ void fill(GroupStore& store, int groups)
     GroupList list;
     for (int g = 0; g < groups; ++g) {
         store.addGroup(list, "G" + std::to_string(g));
-        for (int m = 0; m < 4; ++m)
-            store.addDevices(static_cast<std::size_t>(g),
-                             {{"0D3F2C1A-0000-4000-8000-" + std::to_string(100000000000 + g * 4 + m), "Light"}});
+        for (int m = 0; m < 4; ++m) {
+            const std::string id = "0D3F2C1A-0000-4000-8000-" + std::to_string(100000000000 + g * 4 + m);
+            store.addDevices(static_cast<std::size_t>(g), {{id, "Light"}});
+        }
     }
 }
 

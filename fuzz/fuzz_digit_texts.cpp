@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(OxMethods::getDecimalByBinary(OxMethods::getBinaryByDecimal(value)) == value);
     check(OxMethods::getHexByDecimal(value).size() <= 16);
 
-    for (std::size_t limit : {std::size_t{0}, std::size_t{1}, kGroupTitleMaxUtf16Units, kLightNameMaxUtf16Units}) {
+    const std::size_t limits[] = {0, 1, kGroupTitleMaxUtf16Units, kLightNameMaxUtf16Units};
+    for (std::size_t limit : limits) {
         const std::string cut = cutToUtf16Units(text, limit);
         check(utf16Length(cut) <= limit);
         // The output is valid UTF-8: cutting it again changes nothing.
