@@ -302,6 +302,7 @@ TEST_F(JsonFilePreferencesTest, ATakenCorruptNameGetsASuffix)
     writeFile("not json");
     FaultyOps ops;
     ops.existingCorruptNames = 2;  // the plain name and "-2" are taken
+    LogCapture quiet;
     JsonFilePreferences prefs(file(), ops);
     ASSERT_FALSE(prefs.movedAsideTo().empty());
     EXPECT_TRUE(std::regex_match(prefs.movedAsideTo().filename().string(),
