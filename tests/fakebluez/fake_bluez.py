@@ -373,10 +373,10 @@ class Light(BluezObject):
 
     def on_written(self, uuid, data):
         # The light applies a rename message (AA 00 and the UTF-8 name) as a
-        # real one does: it takes the new name and advertises it.
+        # real one does: it takes the new name and advertises it. Done before
+        # the write is answered, so a scan started on the answer sees it.
         if uuid == "fff1" and len(data) >= 2 and data[0] == 0xAA and data[1] == 0x00:
-            name = data[2:].decode("utf-8", errors="replace")
-            GLib.idle_add(lambda: self.set_name(name) and False)
+            self.set_name(data[2:].decode("utf-8", errors="replace"))
 
     def set_name(self, name):
         self.update(Name=dbus.String(name), Alias=dbus.String(name))
