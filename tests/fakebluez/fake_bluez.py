@@ -502,7 +502,14 @@ class ControlObject(dbus.service.Object):
     def Reset(self):
         for light in list(self.daemon.lights.values()):
             self.daemon.remove_light(light)
+        self.daemon.set_adapter_present(True)
         self.daemon.set_powered(True)
+
+    @dbus.service.method(CONTROL, in_signature="b", out_signature="")
+    def SetAdapterPresent(self, present):
+        """Unplugs (false) or plugs in the adapter; its lights go and come
+        with it, as BlueZ's device objects do."""
+        self.daemon.set_adapter_present(bool(present))
 
     @dbus.service.method(CONTROL, in_signature="sssas", out_signature="o")
     def AddLight(self, address, name, manufacturer, uuids):
@@ -512,7 +519,8 @@ class ControlObject(dbus.service.Object):
             raise dbus.exceptions.DBusException("light exists", name="org.lightdeck.Error.Exists")
         light = Light(self.daemon, str(address), str(name), str(manufacturer), [str(u) for u in uuids])
         self.daemon.lights[light.address()] = light
-        light.export()
+        if self.daemon.adapter.exported:
+            light.export()
         return dbus.ObjectPath(light.path)
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="")
@@ -621,6 +629,21 @@ class FakeBluez:
         light.drop()
         light.unexport()
         del self.lights[light.address()]
+
+    def set_adapter_present(self, present):
+        if present == self.adapter.exported:
+            return
+        if present:
+            self.adapter.export()
+            for light in self.lights.values():
+                light.export()
+        else:
+            for light in self.lights.values():
+                light.drop()
+                light.unexport()
+            self.adapter.discovery_clients.clear()
+            self.adapter.props["Discovering"] = dbus.Boolean(False)
+            self.adapter.unexport()
 
     def set_powered(self, on):
         if on == self.adapter.powered():

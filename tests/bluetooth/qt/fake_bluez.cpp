@@ -238,6 +238,8 @@ unsigned FakeBluez::connectCalls(const QString& address)
 
 void FakeBluez::setPowered(bool on) { call(QStringLiteral("SetPowered"), {on}); }
 
+void FakeBluez::setAdapterPresent(bool present) { call(QStringLiteral("SetAdapterPresent"), {present}); }
+
 bool FakeBluez::isDiscovering() { return call(QStringLiteral("IsDiscovering")).arguments().value(0).toBool(); }
 
 }  // namespace lightdeck::testing

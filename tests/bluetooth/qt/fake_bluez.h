@@ -55,6 +55,8 @@ public:
     bool isConnected(const QString& address);
     unsigned connectCalls(const QString& address);
     void setPowered(bool on);
+    // Unplugs (false) or plugs in the adapter; its lights go and come with it.
+    void setAdapterPresent(bool present);
     bool isDiscovering();
 
 private:

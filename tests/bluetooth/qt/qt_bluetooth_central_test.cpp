@@ -1,8 +1,12 @@
 // QtBluetoothCentral through the Central interface, against the fake BlueZ:
 // real Qt Bluetooth code (its BlueZ D-Bus backend) on a private bus.
+#include <QCoreApplication>
 #include <QLowEnergyService>
+#include <QProcess>
 #include <QString>
 #include <QThread>
+
+#include <pthread.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include "bluetooth/qt/central_outlives_application.h"
 #include "bluetooth/qt/fake_bluez.h"
+#include "bluetooth/qt/qt_bluetooth_backend.h"
 #include "bluetooth/qt/qt_bluetooth_central.h"
 #include "bluetooth/qt/qt_central_error.h"
 #include "bluetooth/qt/recording_delegate.h"
@@ -577,6 +583,79 @@ TEST_F(QtCentralTest, CallbacksMayCallBackIntoTheCentral)
     ASSERT_TRUE(waitUntil([] { return fakeBluez().isNotifying(kLightA, QStringLiteral("fff2")); }));
     m_delegate.setHook({});
     EXPECT_EQ(m_delegate.count(is(Kind::Connect)), 1u);
+}
+
+
+TEST_F(QtCentralTest, CallbacksRunOnAThreadNamedCentralQueue)
+{
+    std::string nativeName;
+    m_delegate.setHook([&](const CentralEvent&) {
+        char name[32] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        nativeName = name;
+    });
+    start();
+    m_delegate.setHook({});
+    EXPECT_EQ(nativeName, "centralQueue");
+}
+
+TEST_F(QtCentralTest, WithoutAnAdapterTheCentralIsOffUntilOneAppears)
+{
+    fakeBluez().setAdapterPresent(false);
+    EXPECT_FALSE(bluetoothAdapterPresent());
+    m_central = std::make_unique<QtBluetoothCentral>(m_delegate, 10s);
+    auto off = m_delegate.waitFor(is(Kind::State));
+    ASSERT_TRUE(off);
+    EXPECT_EQ(off->state, CentralState::PoweredOff);
+    m_central->scanForPeripherals({"FFF0"}, {});
+    EXPECT_FALSE(m_central->isScanning());
+
+    fakeBluez().addLight(kLightA, QStringLiteral("Light A"), QStringLiteral("4C4D0102"));
+    fakeBluez().setAdapterPresent(true);
+    EXPECT_TRUE(bluetoothAdapterPresent());
+    ASSERT_TRUE(m_delegate.waitFor([](const CentralEvent& e) {
+        return e.kind == Kind::State && e.state == CentralState::PoweredOn;
+    }));
+    EXPECT_TRUE(discover(kLightA));
+}
+
+TEST_F(QtCentralTest, ACentralThatOutlivesTheApplicationStopsCleanlyAndReleasesItsLights)
+{
+    fakeBluez().addLight(kLightA, QStringLiteral("Light A"), QStringLiteral("4C4D0102"));
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(testing::kCentralOutlivesApplicationFlag), kLightA});
+    ASSERT_TRUE(child.waitForFinished(60000)) << "the child did not end";
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0);
+    EXPECT_EQ(fakeBluez().connectCalls(kLightA), 1u);
+    EXPECT_TRUE(waitUntil([] { return !fakeBluez().isConnected(kLightA); }));
+}
+
+TEST(QtBluetoothBackend, PrepareForcesTheDbusBackendUnlessAlreadyChosen)
+{
+    const QByteArray before = qgetenv("BLUETOOTH_FORCE_DBUS_LE_VERSION");
+    qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", "5.50");
+    prepareQtBluetoothEnvironment();
+    EXPECT_EQ(qgetenv("BLUETOOTH_FORCE_DBUS_LE_VERSION"), "5.50");
+
+    qunsetenv("BLUETOOTH_FORCE_DBUS_LE_VERSION");
+    prepareQtBluetoothEnvironment();
+    const QList<QByteArray> parts = qgetenv("BLUETOOTH_FORCE_DBUS_LE_VERSION").split('.');
+    ASSERT_EQ(parts.size(), 2);
+    EXPECT_TRUE(parts[0].toInt() > 5 || (parts[0].toInt() == 5 && parts[1].toInt() >= 42));
+    qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", before);
+}
+
+TEST(QtBluetoothBackend, TheFactoryMakesAQtCentral)
+{
+    testing::RecordingDelegate delegate;
+    QtCentralOptions options;
+    options.connectTimeout = 5s;
+    auto central = qtBluetoothCentralFactory(options)(delegate);
+    ASSERT_TRUE(dynamic_cast<QtBluetoothCentral*>(central.get()));
+    EXPECT_TRUE(delegate.waitFor(is(Kind::State)));
 }
 
 }  // namespace

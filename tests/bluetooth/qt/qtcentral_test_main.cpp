@@ -3,8 +3,11 @@
 // the fake the run fails (it never passes silently).
 #include <QCoreApplication>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
+#include "bluetooth/qt/central_outlives_application.h"
 #include "bluetooth/qt/fake_bluez.h"
 #include "bluetooth/qt/qt_bluetooth_backend.h"
 
@@ -29,6 +32,9 @@ int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "qt.bluetooth*=false");
+    // A child run by a test: see central_outlives_application.h.
+    if (argc == 3 && std::strcmp(argv[1], lightdeck::testing::kCentralOutlivesApplicationFlag) == 0)
+        return lightdeck::testing::runCentralThatOutlivesTheApplication(argv[0], argv[2]);
     QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     testing::AddGlobalTestEnvironment(new FakeBluezEnvironment);
