@@ -124,8 +124,9 @@ void QtBluetoothCentral::connect(const std::shared_ptr<Peripheral>& peripheral)
 {
     if (!peripheral)
         return;
-    // Shown at once; the queue confirms (or undoes) it.
-    if (auto* ours = dynamic_cast<QtPeripheral*>(peripheral.get()))
+    // Shown at once; the queue confirms (or undoes) it. Never for another
+    // central's peripheral: this central will refuse it.
+    if (auto* ours = dynamic_cast<QtPeripheral*>(peripheral.get()); ours && ours->belongsTo(m_post.get()))
         ours->compareAndSetState(PeripheralState::Disconnected, PeripheralState::Connecting);
     m_post->post([peripheral](QtCentralWorker& worker) { worker.connectPeripheral(peripheral); });
 }
@@ -134,7 +135,7 @@ void QtBluetoothCentral::cancelPeripheralConnection(const std::shared_ptr<Periph
 {
     if (!peripheral)
         return;
-    if (auto* ours = dynamic_cast<QtPeripheral*>(peripheral.get()))
+    if (auto* ours = dynamic_cast<QtPeripheral*>(peripheral.get()); ours && ours->belongsTo(m_post.get()))
         ours->compareAndSetState(PeripheralState::Connected, PeripheralState::Disconnecting);
     m_post->post([peripheral](QtCentralWorker& worker) { worker.cancelConnection(peripheral); });
 }

@@ -104,9 +104,11 @@ void QtCentralWorker::onHostMode(QBluetoothLocalDevice::HostMode mode)
     queued.swap(m_connectQueue);
     for (const std::string& id : queued) {
         Light* light = lightFor(id);
-        if (!light || liveSession(*light))
+        if (!light)
             continue;
-        light->peripheral->setState(PeripheralState::Disconnected);
+        // A light still closing an earlier link reports that end itself.
+        if (!liveSession(*light))
+            light->peripheral->setState(PeripheralState::Disconnected);
         m_delegate.didFailToConnectPeripheral(light->peripheral,
                                               makeCentralError(QtCentralErrorCode::PoweredOff, kPoweredOffText));
     }
@@ -174,7 +176,7 @@ void QtCentralWorker::connectPeripheral(const std::shared_ptr<Peripheral>& perip
     if (m_stopped)
         return;
     Light* light = lightFor(peripheral);
-    if (!light) {
+    if (!light || light->peripheral != peripheral) {
         m_delegate.didFailToConnectPeripheral(
             peripheral, makeCentralError(QtCentralErrorCode::UnknownPeripheral, "light not discovered by this central"));
         return;
@@ -238,7 +240,7 @@ void QtCentralWorker::cancelConnection(const std::shared_ptr<Peripheral>& periph
     if (m_stopped)
         return;
     Light* light = lightFor(peripheral);
-    if (!light)
+    if (!light || light->peripheral != peripheral)
         return;
     const std::string& id = light->peripheral->identifier();
     auto queued = std::find(m_connectQueue.begin(), m_connectQueue.end(), id);

@@ -31,6 +31,9 @@ public:
                     WriteType type) override;
     void setNotifyValue(bool enabled, const std::shared_ptr<Characteristic>& characteristic) override;
 
+    // True when this peripheral was made by the central that owns the post.
+    bool belongsTo(const QtWorkerPost* post) const { return m_post.get() == post; }
+
     // Central side (centralQueue, except compareAndSetState which the central
     // also uses from the caller's thread).
     // Returns true when the name changed.

@@ -182,6 +182,9 @@ TEST_F(QtCentralTest, ScanFiltersOnTheAdvertisedServiceAndRebuildsManufacturerBy
         {"AA:BB:CC:DD:EE:05", "Two records", "0600AA,4D4C09", {"fff0", "180f"}, true, Bytes{0x4D, 0x4C, 0x09}},
         {"AA:BB:CC:DD:EE:06", "Wrong service", "4C4D0102", {"180f"}, false, std::nullopt},
         {"AA:BB:CC:DD:EE:07", "No service", "4C4D0102", {}, false, std::nullopt},
+        // Known lights are reported in address order: once this last one has
+        // come, every other has been judged.
+        {"AA:BB:CC:DD:EE:FF", "Sentinel", "4C4D", {"fff0"}, true, Bytes{0x4C, 0x4D}},
     };
     for (const auto& l : lights)
         fakeBluez().addLight(l.address, l.name, l.manufacturer, l.uuids);
@@ -204,8 +207,6 @@ TEST_F(QtCentralTest, ScanFiltersOnTheAdvertisedServiceAndRebuildsManufacturerBy
         EXPECT_EQ(event->peripheral->name(), l.name.toStdString());
         EXPECT_EQ(event->peripheral->state(), PeripheralState::Disconnected);
     }
-    // Every known light is reported while the scan starts, so by the time the
-    // last wanted one has come the unwanted ones would have too.
     for (const auto& l : lights) {
         if (!l.reported) {
             EXPECT_EQ(m_delegate.count(is(Kind::Discover, idOf(l.address))), 0u) << l.name.toStdString();
@@ -526,11 +527,20 @@ TEST_F(QtCentralTest, AForeignPeripheralFailsToConnect)
     auto foreign = otherDelegate.waitFor(is(Kind::Discover, idOf(kLightA)));
     ASSERT_TRUE(foreign);
     other.stopScan();
-    // Never seen by m_central: it cannot know how to reach it.
+    // Not one of m_central's: it neither connects it nor touches its state.
     m_central->connect(foreign->peripheral);
+    EXPECT_EQ(foreign->peripheral->state(), PeripheralState::Disconnected);
     auto failed = m_delegate.waitFor(is(Kind::FailConnect, idOf(kLightA)));
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->error->code, static_cast<int>(QtCentralErrorCode::UnknownPeripheral));
+    EXPECT_EQ(foreign->peripheral->state(), PeripheralState::Disconnected);
+    // The same, once m_central has seen the light itself.
+    auto own = discover(kLightA);
+    ASSERT_TRUE(own);
+    EXPECT_NE(own, foreign->peripheral);
+    m_central->connect(foreign->peripheral);
+    ASSERT_TRUE(m_delegate.waitForNth(2, is(Kind::FailConnect, idOf(kLightA))));
+    EXPECT_FALSE(fakeBluez().isConnected(kLightA));
 }
 
 TEST_F(QtCentralTest, DestroyingTheCentralReleasesTheLightsAndLeavesPeripheralsInert)
