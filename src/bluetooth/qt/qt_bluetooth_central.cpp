@@ -110,8 +110,10 @@ void QtBluetoothCentral::scanForPeripherals(const std::vector<std::string>& serv
 {
     if (m_status->state != CentralState::PoweredOn)
         return;
-    if (m_post->post([serviceUuids, options](QtCentralWorker& worker) { worker.scan(serviceUuids, options); }))
-        m_status->scanning = true;
+    // Set before posting, so that a refusal on the queue has the last word.
+    m_status->scanning = true;
+    if (!m_post->post([serviceUuids, options](QtCentralWorker& worker) { worker.scan(serviceUuids, options); }))
+        m_status->scanning = false;
 }
 
 void QtBluetoothCentral::stopScan()
