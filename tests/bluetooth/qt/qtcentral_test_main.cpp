@@ -3,6 +3,7 @@
 // the fake the run fails (it never passes silently).
 #include <QCoreApplication>
 
+#include <cstdlib>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "bluetooth/qt/central_outlives_application.h"
 #include "bluetooth/qt/fake_bluez.h"
 #include "bluetooth/qt/qt_bluetooth_backend.h"
+#include "common/log.h"
 
 namespace {
 
@@ -35,6 +37,10 @@ int main(int argc, char** argv)
     // A child run by a test: see central_outlives_application.h.
     if (argc == 3 && std::strcmp(argv[1], lightdeck::testing::kCentralOutlivesApplicationFlag) == 0)
         return lightdeck::testing::runCentralThatOutlivesTheApplication(argv[0], argv[2]);
+    // Quiet core log unless asked (LIGHTDECK_TEST_LOG=1); LogCapture still
+    // sees every line.
+    if (!std::getenv("LIGHTDECK_TEST_LOG"))
+        lightdeck::log::setSink([](lightdeck::log::Level, std::string_view) {});
     QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     testing::AddGlobalTestEnvironment(new FakeBluezEnvironment);
