@@ -424,7 +424,7 @@ TEST_F(QtCentralTest, CancellingWhileConnectingEndsTheAttemptWithADisconnection)
     ASSERT_TRUE(m_delegate.waitFor(is(Kind::Connect, light->identifier())));
 }
 
-TEST_F(QtCentralTest, ADroppedLinkIsReportedWithAnErrorAndPendingWritesFail)
+TEST_F(QtCentralTest, ADroppedLinkIsReportedWithAnErrorAndTheLightWorksAgainOnceReconnected)
 {
     fakeBluez().addLight(kLightA, QStringLiteral("Light A"), QStringLiteral("4C4D0102"));
     start();
