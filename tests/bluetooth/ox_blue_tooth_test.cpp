@@ -651,7 +651,8 @@ TEST_F(OxBlueToothTest, MainThreadAndCentralQueueShareTheMapsSafely)
         done = true;
     });
     std::size_t reads = 0;
-    while (!done) {
+    // At least a few hundred rounds, and for as long as the radio is busy.
+    for (int round = 0; round < 300 || !done; ++round) {
         OxBlueTooth::PeripheralMap control;
         for (const auto& [id, p] : manager.discoverDict())
             control.emplace_back(id, p);
