@@ -639,6 +639,8 @@ TEST_F(OxBlueToothTest, MainThreadAndCentralQueueShareTheMapsSafely)
     scan();
     for (auto* l : lights)
         manager.connectToDevice(discovered(*l));
+    simulator.waitIdle();
+    ASSERT_EQ(manager.connectDict().size(), lights.size());
 
     std::atomic<bool> done{false};
     std::thread radio([&] {
