@@ -675,6 +675,35 @@ TEST_F(OxBlueToothTest, MainThreadAndCentralQueueShareTheMapsSafely)
     EXPECT_EQ(inModes, manager.reports(ReportList::ALL).size());
 }
 
+// A central whose first state report arrives before its factory has
+// returned: the manager must not reach for a central it does not have yet.
+TEST(OxBlueToothLifetime, StateReportDuringConstructionIsSafe)
+{
+    class EagerCentral final : public Central {
+    public:
+        CentralState state() const override { return CentralState::PoweredOn; }
+        void scanForPeripherals(const std::vector<std::string>&, const ScanOptions&) override { ++scans; }
+        void stopScan() override {}
+        bool isScanning() const override { return scans > 0; }
+        void connect(const std::shared_ptr<Peripheral>&) override {}
+        void cancelPeripheralConnection(const std::shared_ptr<Peripheral>&) override {}
+        std::atomic<int> scans{0};
+    };
+    EagerCentral* made = nullptr;
+    OxBlueTooth manager([&made](CentralDelegate& delegate) {
+        auto central = std::make_unique<EagerCentral>();
+        made = central.get();
+        std::thread queue([&delegate] { delegate.centralDidUpdateState(CentralState::PoweredOn); });
+        queue.join();  // delivered while the manager is still being built
+        return central;
+    });
+    EXPECT_EQ(manager.centralState(), CentralState::PoweredOn);
+    manager.setUuidString("FFF0");
+    manager.startScannWithIdentifier("FFF0");
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->scans.load(), 1);
+}
+
 // --- conversions and the shared instance -----------------------------------
 
 TEST(OxBlueToothConversions, HexTextRoundTrip)
