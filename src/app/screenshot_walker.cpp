@@ -144,6 +144,9 @@ ScreenshotWalker::~ScreenshotWalker()
 {
     m_lightsWindow.reset();
     m_app.reset();
+    // The scratch folder goes next: a late write must not bring it back.
+    if (m_scratch)
+        setSharedPreferences(std::make_shared<InMemoryPreferences>());
 }
 
 DevicesController& ScreenshotWalker::devices() { return *m_app->devicesController(); }
@@ -234,11 +237,17 @@ void ScreenshotWalker::seedDemoGroups()
 
 VirtualLight* ScreenshotWalker::light(const QString& name) const
 {
+    // A light the scan can hear comes first: names need not be unique.
+    VirtualLight* found = nullptr;
     for (VirtualLight* light : m_simulator.lights()) {
-        if (QString::fromStdString(light->name()) == name)
+        if (QString::fromStdString(light->name()) != name)
+            continue;
+        if (listable(*light))
             return light;
+        if (!found)
+            found = light;
     }
-    return nullptr;
+    return found;
 }
 
 int ScreenshotWalker::rowOf(const QString& name) const
