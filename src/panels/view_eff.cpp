@@ -76,6 +76,7 @@ void ViewEFF::awakeFromNib()
     connect(m_ui->collectionView, &QListWidget::clicked, this,
             [this](const QModelIndex& index) { didSelectItem(index.row()); });
     m_ui->collectionView->installEventFilter(this);
+    m_ui->gridArea->installEventFilter(this);
 }
 
 void ViewEFF::scanReports()
@@ -136,10 +137,26 @@ void ViewEFF::updateTileSizes()
     list->doItemsLayout();
 }
 
+void ViewEFF::placeCollectionView()
+{
+    // The list view puts `spacing` before the first tile and twice that
+    // between tiles, and wraps a row whose last tile would reach its right
+    // edge. Shifted right by half a gap inside its clipping area, and as wide
+    // as the panel, it shows 10 around and between five tiles of
+    // (width - 60) / 5; the 5 pixels it overhangs on the right stay empty.
+    const QRect area = m_ui->gridArea->rect();
+    const int inset = kTileSpacing / 2;
+    m_ui->collectionView->setGeometry(inset, inset, area.width(), std::max(area.height() - inset, 0));
+}
+
 bool ViewEFF::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_ui->collectionView && event->type() == QEvent::Resize)
-        updateTileSizes();
+    if (event->type() == QEvent::Resize) {
+        if (watched == m_ui->gridArea)
+            placeCollectionView();
+        else if (watched == m_ui->collectionView)
+            updateTileSizes();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -43,7 +43,7 @@ class ViewEFF : public QWidget {
     Q_OBJECT
 public:
     // Gap, in pixels, between tiles and between the outer tiles and the
-    // grid's edges; with five tiles a row the gaps take 60 pixels.
+    // panel's edges; with five tiles a row the gaps take 60 pixels.
     static constexpr int kTileSpacing = 10;
     static constexpr int kTilesPerRow = 5;
     static constexpr int kTileHeight = 55;
@@ -85,6 +85,7 @@ private:
     void awakeFromNib();
     void scanReports();
     void buildTiles();
+    void placeCollectionView();
     void updateTileSizes();
     void showMode(int row, bool optionLook);
     void setOptionButtonLook(QAbstractButton* button, bool pressed);
