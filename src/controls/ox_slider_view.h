@@ -65,7 +65,7 @@ public:
     // Thumb centre x as last set by a drag (after clamping); 0 before any drag.
     float pointX() const { return m_pointX; }
     // The thumb's travel: W - 30.
-    float sliderInstance() const { return m_geometry.travel(); }
+    float sliderInstance() const { return sliderGeometry().travel(); }
     // Thumb centre in the control's coordinates.
     QPointF thumbCentre() const { return m_thumbCentre; }
 
@@ -141,9 +141,15 @@ private:
     void notifyStopSlip();
     void placeThumb(QPointF centre);
     void layoutBars();
+    // The thumb lives in the parent widget (so it may stand out of a low
+    // control) when there is one, in the control otherwise.
     void syncThumbHost();
+    void syncThumbStacking();
 
-    SliderGeometry m_geometry;
+    // The arithmetic at the control's current width (a width set while the
+    // control is hidden counts at once, before any resize event).
+    SliderGeometry sliderGeometry() const { return SliderGeometry(static_cast<float>(width())); }
+
     double m_value = 0.0;
     double m_minValue = 0.0;
     double m_maxValue = 0.0;
@@ -155,8 +161,10 @@ private:
     QPointer<QObject> m_delegateObject;
     bool m_delegateIsObject = false;
 
-    QSizeF m_barSize;  // as assigned; zero components resolve to W x H
-    bool m_barSizeResolved = false;
+    QSizeF m_barSize;  // as assigned, when not following the control
+    // True while the track has the control's size (nothing, or a size with a
+    // zero component, assigned): it then follows the control's resizes.
+    bool m_barSizeFollowsControl = true;
     QColor m_barColor;                 // invalid until assigned
     QList<QColor> m_barColors;         // empty until assigned
     QColor m_changeColor;              // invalid until assigned
