@@ -6,6 +6,15 @@
 
 #include "bluetooth/ox_blue_tooth.h"
 #include "protocol/bytes.h"
+#include "protocol/command_frames.h"
+#include "support/ui_test_support.h"
+
+// Where the application's fixture is present, its test main installs the
+// process's simulator before any test, and ours must be that one.
+#if __has_include("support/simulated_app_fixture.h")
+#include "support/simulated_app_fixture.h"
+#define LIGHTDECK_PANELS_USE_APP_SIMULATOR 1
+#endif
 
 namespace lightdeck::testing {
 namespace {
@@ -34,6 +43,9 @@ bool hasCharacteristic(const OxBlueTooth& manager, const std::string& identifier
 
 LightSimulator& panelSimulator()
 {
+#ifdef LIGHTDECK_PANELS_USE_APP_SIMULATOR
+    return processSimulator();
+#else
     // Never destroyed: the shared manager, which lives for the process,
     // keeps using its central.
     static LightSimulator* simulator = [] {
@@ -42,6 +54,7 @@ LightSimulator& panelSimulator()
         return s;
     }();
     return *simulator;
+#endif
 }
 
 VirtualLight& addControlledLight(const std::string& name, const CapabilityProfile& profile)
@@ -56,17 +69,54 @@ VirtualLight& addControlledLight(const std::string& name, const CapabilityProfil
     manager.setUuidString("FFF0");
     manager.setCharacteristicID("FFF1");
     manager.startScannWithIdentifier("");
-    simulator.waitIdle();
+    waitUntil([&] {
+        simulator.waitIdle();
+        return discovered(manager, light.identifier()) != nullptr;
+    });
     const auto peripheral = discovered(manager, light.identifier());
     EXPECT_TRUE(peripheral) << name << " was not discovered: is another simulator behind the shared manager?";
     if (!peripheral)
         return light;
 
     manager.connectToDevice(peripheral);
-    simulator.waitIdle();
+    waitUntil([&] {
+        simulator.waitIdle();
+        return light.isConnected() && hasCharacteristic(manager, light.identifier());
+    });
     EXPECT_TRUE(light.isConnected()) << name;
     EXPECT_TRUE(hasCharacteristic(manager, light.identifier())) << name << ": FFF1 not found";
     manager.setControlDict({{light.identifier(), peripheral}});
+    return light;
+}
+
+void retireLight(VirtualLight& light)
+{
+    OxBlueTooth& manager = OxBlueTooth::sharedInstance();
+    manager.setControlDict({});
+    light.setAdvertisesService(false);
+    light.dropConnection();
+    panelSimulator().waitIdle();
+    manager.removeUnconnectedFromDiscoverDict();
+}
+
+void PanelTest::SetUp()
+{
+    // The run-long frames start as in a fresh run whatever ran before.
+    resetRunLongFrames();
+}
+
+void PanelTest::TearDown()
+{
+    for (VirtualLight* light : m_lights)
+        retireLight(*light);
+    m_lights.clear();
+    processEvents();
+}
+
+VirtualLight& PanelTest::addLight(const CapabilityProfile& profile)
+{
+    VirtualLight& light = addControlledLight(::testing::UnitTest::GetInstance()->current_test_info()->name(), profile);
+    m_lights.push_back(&light);
     return light;
 }
 

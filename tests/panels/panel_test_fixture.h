@@ -19,7 +19,9 @@
 
 namespace lightdeck::testing {
 
-// Set once per process, before the first OxBlueTooth::sharedInstance().
+// The simulator behind the shared manager: the application fixture's
+// processSimulator() where the test main installs one, otherwise one made
+// here on first use (before the first OxBlueTooth::sharedInstance()).
 LightSimulator& panelSimulator();
 
 // A new light with `profile`, found by a scan of the shared manager,
@@ -28,6 +30,24 @@ LightSimulator& panelSimulator();
 // are stored. Fails the current test (and returns it anyway) when any step
 // does not happen.
 VirtualLight& addControlledLight(const std::string& name, const CapabilityProfile& profile = {});
+
+// Takes the light off the air: no longer under control, disconnected, and
+// not heard by later scans.
+void retireLight(VirtualLight& light);
+
+// Base of the panel tests: the run-long frames start as in a fresh run, and
+// the test's lights are retired at its end.
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // addControlledLight, named after the test.
+    VirtualLight& addLight(const CapabilityProfile& profile = {});
+
+private:
+    std::vector<VirtualLight*> m_lights;
+};
 
 // Waits until the simulated central has delivered everything queued
 // (writes included).

@@ -70,14 +70,14 @@ bool showsSelectionLook(CellEFFMode* cell)
     return pixels.pixelColor(pixels.width() / 2, pixels.height() - 6) != QColor(Qt::white);
 }
 
-class ViewEFFTest : public ::testing::Test {
+// The effect frame lives for the run: PanelTest starts every test from the
+// frame of a fresh run.
+class ViewEFFTest : public testing::PanelTest {
 protected:
     void SetUp() override
     {
-        // The effect frame lives for the run: start every test from the
-        // frame of a fresh run.
-        resetRunLongFrames();
-        light = &addControlledLight(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PanelTest::SetUp();
+        light = &addLight();
     }
 
     VirtualLight* light = nullptr;

@@ -65,11 +65,12 @@ struct ColourCase {
     const char* frame;
 };
 
-class ViewSETTest : public ::testing::Test {
+class ViewSETTest : public testing::PanelTest {
 protected:
     void SetUp() override
     {
-        light = &addControlledLight(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PanelTest::SetUp();
+        light = &addLight();
     }
 
     VirtualLight* light = nullptr;

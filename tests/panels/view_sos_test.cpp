@@ -22,13 +22,20 @@ using testing::waitForLights;
 
 const QSize kPageSize(390, 600);
 
-class ViewSOSTest : public ::testing::Test {
+class ViewSOSTest : public testing::PanelTest {
 protected:
     void SetUp() override
     {
-        light = &testing::addControlledLight(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        PanelTest::SetUp();
+        light = &addLight();
         panel = std::make_unique<ViewSOS>(QRect(QPoint(0, 0), kPageSize));
         ASSERT_TRUE(testing::showWindow(panel.get(), kPageSize));
+    }
+
+    void TearDown() override
+    {
+        panel.reset();
+        PanelTest::TearDown();
     }
 
     VirtualLight* light = nullptr;
