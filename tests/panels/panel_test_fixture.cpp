@@ -57,7 +57,7 @@ LightSimulator& panelSimulator()
 #endif
 }
 
-VirtualLight& addControlledLight(const std::string& name, const CapabilityProfile& profile)
+VirtualLight& addLightUnderControl(const std::string& name, const CapabilityProfile& profile)
 {
     LightSimulator& simulator = panelSimulator();
     VirtualLightSpec spec;
@@ -115,7 +115,7 @@ void PanelTest::TearDown()
 
 VirtualLight& PanelTest::addLight(const CapabilityProfile& profile)
 {
-    VirtualLight& light = addControlledLight(::testing::UnitTest::GetInstance()->current_test_info()->name(), profile);
+    VirtualLight& light = addLightUnderControl(::testing::UnitTest::GetInstance()->current_test_info()->name(), profile);
     m_lights.push_back(&light);
     return light;
 }

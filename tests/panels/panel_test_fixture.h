@@ -29,7 +29,7 @@ LightSimulator& panelSimulator();
 // light's command characteristic is known and its marker reports (if any)
 // are stored. Fails the current test (and returns it anyway) when any step
 // does not happen.
-VirtualLight& addControlledLight(const std::string& name, const CapabilityProfile& profile = {});
+VirtualLight& addLightUnderControl(const std::string& name, const CapabilityProfile& profile = {});
 
 // Takes the light off the air: no longer under control, disconnected, and
 // not heard by later scans.
@@ -42,7 +42,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // addControlledLight, named after the test.
+    // addLightUnderControl, named after the test.
     VirtualLight& addLight(const CapabilityProfile& profile = {});
 
 private:

@@ -25,7 +25,7 @@ namespace lightdeck {
 namespace {
 
 using Frames = std::vector<std::string>;
-using testing::addControlledLight;
+using testing::addLightUnderControl;
 using testing::framesOf;
 using testing::waitForLights;
 
@@ -243,7 +243,7 @@ LIGHTDECK_FRESH_RUN_TEST(ViewEFFShieldTest, MarkedEffectTilesTakeNoTouchesAndLoo
 {
     CapabilityProfile profile;
     profile.unavailableEffects = {4, 10};  // AA 03 00 F4 .. and AA 03 00 FA ..
-    VirtualLight& light = addControlledLight("No music", profile);
+    VirtualLight& light = addLightUnderControl("No music", profile);
     ASSERT_EQ(OxBlueTooth::sharedInstance().reports(ReportList::EFF).size(), 2u);
 
     // Built before it is ever laid out or shown, as the control screen does:
@@ -274,7 +274,7 @@ LIGHTDECK_FRESH_RUN_TEST(ViewEFFShieldTest, MarkedOptionFDShieldsTheThirdOptionO
 {
     CapabilityProfile profile;
     profile.unavailableOptions = {3};  // AA 03 00 00 FD 00 BB
-    VirtualLight& light = addControlledLight("Two options", profile);
+    VirtualLight& light = addLightUnderControl("Two options", profile);
     ASSERT_EQ(OxBlueTooth::sharedInstance().reports(ReportList::EFF).size(), 1u);
 
     auto panel = shownPanel();
@@ -295,7 +295,7 @@ LIGHTDECK_FRESH_RUN_TEST(ViewEFFShieldTest, MarkedOptionFDShieldsTheThirdOptionO
 // the tenth effect, and F0, which is no marker.
 LIGHTDECK_FRESH_RUN_TEST(ViewEFFShieldTest, MarkersNamingNoControlShieldNothing)
 {
-    VirtualLight& light = addControlledLight("Odd reports");
+    VirtualLight& light = addLightUnderControl("Odd reports");
     const std::vector<Bytes> reports{
         {0xAA, 0x03, 0x00, 0x00, 0xF1, 0x00, 0xBB}, {0xAA, 0x03, 0x00, 0x00, 0xF5, 0x00, 0xBB},
         {0xAA, 0x03, 0x00, 0x00, 0xFA, 0x00, 0xBB}, {0xAA, 0x03, 0x00, 0x00, 0xFE, 0x00, 0xBB},

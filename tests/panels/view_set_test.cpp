@@ -19,7 +19,7 @@ namespace lightdeck {
 namespace {
 
 using Frames = std::vector<std::string>;
-using testing::addControlledLight;
+using testing::addLightUnderControl;
 using testing::framesOf;
 using testing::waitForLights;
 
@@ -148,7 +148,7 @@ LIGHTDECK_FRESH_RUN_TEST(ViewSETShieldTest, MarkerF3GreysOutGreenOnly)
 {
     CapabilityProfile profile;
     profile.unavailablePresetColours = {4};  // AA 04 00 F3 00 00 BB
-    VirtualLight& light = addControlledLight("No green", profile);
+    VirtualLight& light = addLightUnderControl("No green", profile);
     // Bytes that name no button: not markers (05, F0) or past purple (F7, FF).
     for (std::uint8_t byte : {0x05, 0xF0, 0xF7, 0xFF})
         ASSERT_TRUE(light.sendReport({0xAA, 0x04, 0x00, byte, 0x00, 0x00, 0xBB}));
@@ -175,7 +175,7 @@ LIGHTDECK_FRESH_RUN_TEST(ViewSETShieldTest, EveryMarkedColourButRedCanBeShielded
 {
     CapabilityProfile profile;
     profile.unavailablePresetColours = {1, 2, 3, 4, 5, 6, 7};  // red has no marker
-    VirtualLight& light = addControlledLight("Red only", profile);
+    VirtualLight& light = addLightUnderControl("Red only", profile);
     ASSERT_EQ(OxBlueTooth::sharedInstance().reports(ReportList::SET).size(), 6u);
 
     auto panel = shownPanel();
