@@ -7,14 +7,8 @@
 #include "bluetooth/ox_blue_tooth.h"
 #include "protocol/bytes.h"
 #include "protocol/command_frames.h"
-#include "support/ui_test_support.h"
-
-// Where the application's fixture is present, its test main installs the
-// process's simulator before any test, and ours must be that one.
-#if __has_include("support/simulated_app_fixture.h")
 #include "support/simulated_app_fixture.h"
-#define LIGHTDECK_PANELS_USE_APP_SIMULATOR 1
-#endif
+#include "support/ui_test_support.h"
 
 namespace lightdeck::testing {
 namespace {
@@ -41,21 +35,8 @@ bool hasCharacteristic(const OxBlueTooth& manager, const std::string& identifier
 
 }  // namespace
 
-LightSimulator& panelSimulator()
-{
-#ifdef LIGHTDECK_PANELS_USE_APP_SIMULATOR
-    return processSimulator();
-#else
-    // Never destroyed: the shared manager, which lives for the process,
-    // keeps using its central.
-    static LightSimulator* simulator = [] {
-        auto* s = new LightSimulator;
-        OxBlueTooth::setSharedCentralFactory(s->centralFactory());
-        return s;
-    }();
-    return *simulator;
-#endif
-}
+// The test main installs the process's simulator before any test.
+LightSimulator& panelSimulator() { return processSimulator(); }
 
 VirtualLight& addLightUnderControl(const std::string& name, const CapabilityProfile& profile)
 {

@@ -19,9 +19,8 @@
 
 namespace lightdeck::testing {
 
-// The simulator behind the shared manager: the application fixture's
-// processSimulator() where the test main installs one, otherwise one made
-// here on first use (before the first OxBlueTooth::sharedInstance()).
+// The simulator behind the shared manager (the process simulator of
+// support/simulated_app_fixture.h).
 LightSimulator& panelSimulator();
 
 // A new light with `profile`, found by a scan of the shared manager,
