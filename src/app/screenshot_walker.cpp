@@ -1,5 +1,6 @@
 #include "app/screenshot_walker.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -24,8 +25,11 @@
 #include "devices/devices_controller.h"
 #include "devices/shared_store.h"
 #include "panels/setting_controller.h"
+#include "panels/view_eff.h"
+#include "panels/view_set.h"
 #include "ui/alert_controller.h"
 #include "ui/navigation_controller.h"
+#include "ui/view_tag.h"
 
 namespace lightdeck {
 namespace {
@@ -123,8 +127,19 @@ std::vector<ScreenshotWalker::Step> ScreenshotWalker::standardSteps()
     for (int index = 0; index < 6; ++index) {
         steps.push_back({pages[index], [index](ScreenshotWalker& w) {
                              w.controlLights(listedNames(w.simulator(), 1));
-                             if (!w.openControlScreen(index))
+                             SettingController* screen = w.openControlScreen(index);
+                             if (!screen)
                                  return w.fail("the control screen did not open");
+                             // Pages that show a choice show one in use.
+                             if (index == 2) {
+                                 screen->viewEFF()->didSelectItem(3);  // music
+                                 if (auto* option = qobject_cast<QAbstractButton*>(viewWithTag(screen->viewEFF(), 11)))
+                                     option->click();
+                             } else if (index == 3) {
+                                 if (auto* purple = qobject_cast<QAbstractButton*>(viewWithTag(screen->viewSET(), 16)))
+                                     purple->click();
+                             }
+                             w.settle();
                              QImage image = w.grabWindow();
                              w.backToDevices();
                              return image;

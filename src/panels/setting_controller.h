@@ -33,7 +33,10 @@ namespace lightdeck {
 
 class GradientBackground;
 class ViewCCT;
+class ViewEFF;
 class ViewHSI;
+class ViewSET;
+class ViewSOS;
 
 class SettingController : public ViewController {
     Q_OBJECT
@@ -62,9 +65,9 @@ public:
     // their classes land; each becomes its class by one line in its getter.
     ViewCCT* viewCCT();
     ViewHSI* viewHSI();
-    QWidget* viewEFF();
-    QWidget* viewSET();
-    QWidget* viewSOS();
+    ViewEFF* viewEFF();
+    ViewSET* viewSET();
+    ViewSOS* viewSOS();
     QWidget* viewGPM();
 
     // The mode button with a tag 10..15 (nullptr for other tags).
@@ -115,9 +118,9 @@ private:
 
     ViewCCT* m_viewCCT = nullptr;
     ViewHSI* m_viewHSI = nullptr;
-    QWidget* m_viewEFF = nullptr;
-    QWidget* m_viewSET = nullptr;
-    QWidget* m_viewSOS = nullptr;
+    ViewEFF* m_viewEFF = nullptr;
+    ViewSET* m_viewSET = nullptr;
+    ViewSOS* m_viewSOS = nullptr;
     QWidget* m_viewGPM = nullptr;
 };
 
