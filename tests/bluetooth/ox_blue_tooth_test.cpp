@@ -277,16 +277,18 @@ TEST_F(OxBlueToothTest, DisconnectNotifiesAtOnceThenRefreshesAfterTheCentralConf
     auto p = connect(light);
     control({p});
 
+    const std::size_t before = delegate->events().size();
     manager.disConnectDevice(p);
-    ASSERT_FALSE(delegate->events().empty());
-    EXPECT_EQ(delegate->events().back().name, "disconnecting");
-    EXPECT_EQ(delegate->events().back().thread, currentThreadName());  // the caller's thread
     simulator.waitIdle();
 
-    const auto names = delegate->names();
-    ASSERT_GE(names.size(), 2u);
-    EXPECT_EQ(names[names.size() - 2], "disconnecting");
-    EXPECT_EQ(names.back(), "refresh");
+    // Exactly the announcement, on the caller's thread, then the refresh
+    // that follows the central's confirmation, on centralQueue.
+    const auto events = delegate->events();
+    ASSERT_EQ(events.size(), before + 2);
+    EXPECT_EQ(events[before].name, "disconnecting");
+    EXPECT_EQ(events[before].thread, currentThreadName());
+    EXPECT_EQ(events[before + 1].name, "refresh");
+    EXPECT_EQ(events[before + 1].thread, "centralQueue");
     EXPECT_TRUE(manager.discoverDict().empty());
     EXPECT_TRUE(manager.connectDict().empty());
     EXPECT_EQ(keys(manager.controlDict()), std::vector<std::string>{light.identifier()});
