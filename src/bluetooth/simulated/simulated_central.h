@@ -1,0 +1,41 @@
+#pragma once
+// SimulatedCentral: the Central that sees a LightSimulator's neighbourhood.
+// Made by LightSimulator::centralFactory(). It keeps the contract written in
+// bluetooth/central.h: every callback on its own serial queue named
+// "centralQueue", operations callable from any thread, destruction stops the
+// queue. The work itself is done by its CentralSession, which the lights and
+// the queued tasks share.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bluetooth/central.h"
+
+namespace lightdeck {
+
+class CentralSession;
+class SimulatorWorld;
+
+class SimulatedCentral final : public Central {
+public:
+    SimulatedCentral(std::shared_ptr<SimulatorWorld> world, CentralDelegate& delegate);
+    // Discards every pending callback, ends its connections (the lights see
+    // the link go) and joins the queue.
+    ~SimulatedCentral() override;
+
+    SimulatedCentral(const SimulatedCentral&) = delete;
+    SimulatedCentral& operator=(const SimulatedCentral&) = delete;
+
+    CentralState state() const override;
+    void scanForPeripherals(const std::vector<std::string>& serviceUuids, const ScanOptions& options) override;
+    void stopScan() override;
+    bool isScanning() const override;
+    void connect(const std::shared_ptr<Peripheral>& peripheral) override;
+    void cancelPeripheralConnection(const std::shared_ptr<Peripheral>& peripheral) override;
+
+private:
+    std::shared_ptr<CentralSession> m_session;
+};
+
+}  // namespace lightdeck
