@@ -141,7 +141,10 @@ private:
     void notifyStopSlip();
     void placeThumb(QPointF centre);
     void layoutBars();
+    // The thumb lives in the parent widget (so it may stand out of a low
+    // control) when there is one, in the control otherwise.
     void syncThumbHost();
+    void syncThumbStacking();
 
     SliderGeometry m_geometry;
     double m_value = 0.0;
@@ -155,8 +158,10 @@ private:
     QPointer<QObject> m_delegateObject;
     bool m_delegateIsObject = false;
 
-    QSizeF m_barSize;  // as assigned; zero components resolve to W x H
-    bool m_barSizeResolved = false;
+    QSizeF m_barSize;  // as assigned, when not following the control
+    // True while the track has the control's size (nothing, or a size with a
+    // zero component, assigned): it then follows the control's resizes.
+    bool m_barSizeFollowsControl = true;
     QColor m_barColor;                 // invalid until assigned
     QList<QColor> m_barColors;         // empty until assigned
     QColor m_changeColor;              // invalid until assigned

@@ -50,21 +50,28 @@ public:
 
     explicit GroupStore(Preferences& preferences);
 
-    // Load groups: the stored "groupList" (absent or unreadable: empty).
+    // Load groups: the stored "groupList" (absent or not an array: empty).
+    // "selected" may be stored as a bool or a number (non-zero is true); a
+    // title that is not text reads as "". An element that is not a record
+    // reads as an untitled, unselected group, so that positions stay in step
+    // with "deviceInGroup".
     GroupList loadGroups() const;
-    // Writes "groupList" from an in-memory list.
+    // Writes "groupList" from an in-memory list ("selected" as a bool; the
+    // record's unknown keys as they were found).
     void writeGroups(const GroupList& groups);
 
     // Add group: appends {title, selected false} to the in-memory list, an
-    // empty map to the stored "deviceInGroup" (padded first to match the list
-    // when the arrays are out of step), then writes "groupList" from the list.
+    // empty map to the stored "deviceInGroup" (so that the new group's map is
+    // the empty one at its position, also when the arrays are out of step),
+    // then writes "groupList" from the list.
     void addGroup(GroupList& groups, std::string title);
     // Rename group: sets the title in the in-memory list and writes it.
     // A position past the end changes nothing.
     void renameGroup(GroupList& groups, std::size_t position, std::string title);
     // Delete group: refused while the in-memory record is selected; otherwise
     // removes the position from the in-memory list and from both stored
-    // arrays (the stored records keep their stored "selected" flags).
+    // arrays (the stored records keep their stored "selected" flags). A
+    // stored array too short for the position is left as it is.
     DeleteResult deleteGroup(GroupList& groups, std::size_t position);
     // Choose group: in the in-memory list only, the group at position gets
     // `chosen` and every other record false. Writes nothing.
@@ -73,19 +80,31 @@ public:
     // stored: nothing is written).
     void clearChoice();
 
-    // Members of the group at position; a position past the end of the
-    // stored "deviceInGroup" reads as no members.
+    // Members of the group at position, in the stored map's key order; a
+    // position past the end of the stored "deviceInGroup" reads as no
+    // members. A stored name that is not text reads as the identifier.
     MemberList members(std::size_t position) const;
+    // Number of groups in the stored "groupList" (absent: 0).
+    std::size_t storedGroupCount() const;
+
+    // The three writers below address a stored group: a position at or past
+    // the end of the stored "groupList" is no group, and nothing is written
+    // (returns false). When "deviceInGroup" is shorter than "groupList" (the
+    // arrays out of step), a write first extends it with empty maps.
+    //
     // Add devices: each (identifier, name) into the group's map; a member
-    // already present keeps one entry with the name refreshed; a light
-    // without a name is stored under its identifier. Writing past the end of
-    // "deviceInGroup" first extends it with empty maps.
-    void addDevices(std::size_t position, const std::vector<std::pair<std::string, std::string>>& devices);
-    // Remove device: the identifier leaves the group's map.
-    void removeDevice(std::size_t position, const std::string& identifier);
+    // already present keeps one entry with the name refreshed. A light that
+    // reports no name (empty) keeps its last-known name when it is a member
+    // already, and is stored with its identifier as its name when it is new.
+    // Empty identifiers are skipped. Writes even when `devices` is empty.
+    bool addDevices(std::size_t position, const std::vector<std::pair<std::string, std::string>>& devices);
+    // Remove device: the identifier leaves the group's map. Returns whether
+    // it was a member (nothing is written otherwise).
+    bool removeDevice(std::size_t position, const std::string& identifier);
     // Refresh names: in every group holding the identifier the name becomes
-    // `name`. An empty name (a light that reports none) changes nothing.
-    // Safe from centralQueue.
+    // `name`. An empty name (a light that reports none) changes nothing, and
+    // nothing is written when no group holds the light. Safe from
+    // centralQueue.
     void refreshNames(const std::string& identifier, const std::string& name);
 
     static constexpr const char* kGroupListKey = "groupList";

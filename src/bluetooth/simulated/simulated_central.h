@@ -17,6 +17,19 @@ namespace lightdeck {
 class CentralSession;
 class SimulatorWorld;
 
+// CentralError::code of the errors the simulated central reports; the message
+// says the same in words.
+enum class SimulatedErrorCode : int {
+    NotConnected = 1,       // a write to a light that is not connected
+    ConnectionFailed = 2,   // an injected or random connection failure
+    ConnectionLost = 3,     // the light dropped the link
+    PoweredOff = 4,         // the adapter was switched off
+    WriteFailed = 5,        // an injected write failure
+    WriteNotPermitted = 6,  // a write to FFF2
+    InvalidAttribute = 7,   // another light's service or characteristic, or one not discovered yet
+    PeripheralBusy = 8,     // the light is connected to another central
+};
+
 class SimulatedCentral final : public Central {
 public:
     SimulatedCentral(std::shared_ptr<SimulatorWorld> world, CentralDelegate& delegate);
