@@ -22,7 +22,6 @@
 #include <functional>
 
 class QListWidget;
-class QListWidgetItem;
 
 namespace lightdeck {
 
@@ -52,15 +51,17 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void rowTapped(QListWidgetItem* item);
+    void rowTapped(int row);
     void dismiss();
 
     QListWidget* m_table = nullptr;
     QStringList m_titles;
     std::function<void(int)> m_getIndex;
     bool m_dismissed = false;
+    int m_pressedRow = -1;  // row under the press on the list, -1 for none
 };
 
 }  // namespace lightdeck

@@ -70,10 +70,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class Hook { WillAppear, DidAppear, WillDisappear, DidDisappear };
+    static void call(QWidget* screen, Hook hook);
+    void pruneDeleted();
     void interactivePop();
     void startTransition(QAbstractAnimation* animation, std::function<void()> done);
 

@@ -31,7 +31,7 @@ public:
     // that first use, which should be the main thread).
     static NotificationCenter& defaultCenter();
 
-    NotificationCenter() = default;
+    NotificationCenter();
     ~NotificationCenter() override;
 
     // Runs `callback` on every post of `name` until `context` is destroyed or
@@ -48,6 +48,8 @@ public:
 
 private:
     struct Observer;
+    bool isObserving(ObserverId id) const;
+
     mutable std::mutex m_mutex;
     std::vector<Observer> m_observers;
     ObserverId m_nextId = 1;
