@@ -72,13 +72,21 @@ void GroupScreenTest::TearDown()
 std::vector<VirtualLight*> GroupScreenTest::addLights(const std::vector<std::string>& names)
 {
     std::vector<VirtualLight*> lights;
-    for (const auto& name : names)
-        lights.push_back(&sharedSimulator().addLight({.name = name}));
-    manager().startScannWithIdentifier("FFF0");
-    sharedSimulator().waitIdle();
+    for (const auto& name : names) {
+        VirtualLightSpec spec;
+        spec.name = name;
+        lights.push_back(&sharedSimulator().addLight(std::move(spec)));
+    }
+    rescan();
     for (const VirtualLight* light : lights)
         EXPECT_TRUE(discovered(*light)) << "not discovered: " << light->name();
     return lights;
+}
+
+void GroupScreenTest::rescan()
+{
+    manager().startScannWithIdentifier("FFF0");
+    sharedSimulator().waitIdle();
 }
 
 std::shared_ptr<Peripheral> GroupScreenTest::discovered(const VirtualLight& light) const

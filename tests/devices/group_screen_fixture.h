@@ -48,6 +48,8 @@ protected:
 
     // Adds lights with these names and scans until the manager has found them.
     std::vector<VirtualLight*> addLights(const std::vector<std::string>& names);
+    // Scans again (the manager forgets a light when it disconnects).
+    void rescan();
     // Connects a discovered light and waits until it is writable.
     void connectLight(const VirtualLight& light);
     void disconnectLight(const VirtualLight& light);
