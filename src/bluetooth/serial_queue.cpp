@@ -89,7 +89,10 @@ void SerialQueue::run()
         }
         auto first = m_tasks.begin();
         if (first->first.first > Clock::now()) {
-            m_wake.wait_until(lock, first->first.first);
+            // A copy: wait_until reads the time again after waking, when the
+            // destructor may have freed the task's node.
+            const Clock::time_point due = first->first.first;
+            m_wake.wait_until(lock, due);
             continue;
         }
         Task task = std::move(first->second);

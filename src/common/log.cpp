@@ -23,10 +23,11 @@ std::atomic<bool> g_debug{false};
 
 }  // namespace
 
-void setSink(Sink sink)
+Sink setSink(Sink sink)
 {
     std::lock_guard lock(sinkMutex());
-    currentSink() = std::move(sink);
+    std::swap(currentSink(), sink);
+    return sink;
 }
 
 void setDebugEnabled(bool enabled) { g_debug = enabled; }

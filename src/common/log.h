@@ -16,8 +16,9 @@ enum class Level { Debug, Info, Warning };
 
 using Sink = std::function<void(Level, std::string_view)>;
 
-// Replaces the sink; an empty function restores the default (std::clog).
-void setSink(Sink sink);
+// Replaces the sink and returns the one it replaced; an empty function
+// restores the default (std::clog). A sink must not log itself.
+Sink setSink(Sink sink);
 void setDebugEnabled(bool enabled);
 bool debugEnabled();
 

@@ -29,7 +29,6 @@ OxSliderView::OxSliderView(const QRect& frame, QWidget* parent)
     setGeometry(frame);
     setAttribute(Qt::WA_NoSystemBackground);  // a clear control
     setAttribute(Qt::WA_AcceptTouchEvents);
-    m_geometry.setWidth(static_cast<float>(frame.width()));
 
     // Bottom to top: track, overlay, thumb.
     m_track = new OxSliderBar(this);
@@ -80,7 +79,7 @@ void OxSliderView::notifyStopSlip()
 
 void OxSliderView::setDegrees(float degrees)
 {
-    placeThumb(QPointF(m_geometry.centreForDegrees(degrees), height() / 2.0));
+    placeThumb(QPointF(sliderGeometry().centreForDegrees(degrees), height() / 2.0));
     m_value = SliderGeometry::valueForDegrees(degrees);
     notifyValueChanged();
 }
@@ -89,7 +88,7 @@ void OxSliderView::setSliderInCenter(bool center)
 {
     if (!center)
         return;
-    placeThumb(QPointF(m_geometry.centreForMiddle(), height() / 2.0));
+    placeThumb(QPointF(sliderGeometry().centreForMiddle(), height() / 2.0));
     m_value = 0.5;
     notifyValueChanged();
 }
@@ -213,7 +212,7 @@ void OxSliderView::syncThumbStacking()
 
 void OxSliderView::dragStep(float x, Phase phase)
 {
-    const SliderGeometry::DragStep step = m_geometry.drag(x, m_pointX, m_value);
+    const SliderGeometry::DragStep step = sliderGeometry().drag(x, m_pointX, m_value);
     if (step.moved) {
         m_pointX = step.pointX;
         placeThumb(QPointF(m_pointX, m_thumbCentre.y()));
@@ -353,7 +352,6 @@ bool OxSliderView::event(QEvent* event)
 void OxSliderView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    m_geometry.setWidth(static_cast<float>(width()));
     layoutBars();
     placeThumb(QPointF(m_thumbCentre.x(), height() / 2.0));
 }

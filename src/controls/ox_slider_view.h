@@ -65,7 +65,7 @@ public:
     // Thumb centre x as last set by a drag (after clamping); 0 before any drag.
     float pointX() const { return m_pointX; }
     // The thumb's travel: W - 30.
-    float sliderInstance() const { return m_geometry.travel(); }
+    float sliderInstance() const { return sliderGeometry().travel(); }
     // Thumb centre in the control's coordinates.
     QPointF thumbCentre() const { return m_thumbCentre; }
 
@@ -146,7 +146,10 @@ private:
     void syncThumbHost();
     void syncThumbStacking();
 
-    SliderGeometry m_geometry;
+    // The arithmetic at the control's current width (a width set while the
+    // control is hidden counts at once, before any resize event).
+    SliderGeometry sliderGeometry() const { return SliderGeometry(static_cast<float>(width())); }
+
     double m_value = 0.0;
     double m_minValue = 0.0;
     double m_maxValue = 0.0;

@@ -15,6 +15,7 @@
 #include "bluetooth/ox_blue_tooth.h"
 #include "common/log.h"
 #include "devices/group_store.h"
+#include "devices/shared_store.h"
 #include "ui/notification_center.h"
 
 namespace lightdeck {
@@ -58,9 +59,19 @@ std::shared_ptr<Peripheral> deviceOf(const OxBlueTooth::PeripheralMap& discovere
 
 }  // namespace
 
+ViewConnectedDevices::ViewConnectedDevices(const QRect& frame, QWidget* parent)
+    : ViewConnectedDevices(nullptr, frame, parent)
+{
+}
+
 ViewConnectedDevices::ViewConnectedDevices(GroupStore& store, const QRect& frame, QWidget* parent)
+    : ViewConnectedDevices(&store, frame, parent)
+{
+}
+
+ViewConnectedDevices::ViewConnectedDevices(GroupStore* ownStore, const QRect& frame, QWidget* parent)
     : QWidget(parent)
-    , m_store(store)
+    , m_ownStore(ownStore)
 {
     setGeometry(frame);
     createUI();
@@ -68,6 +79,11 @@ ViewConnectedDevices::ViewConnectedDevices(GroupStore& store, const QRect& frame
 }
 
 ViewConnectedDevices::~ViewConnectedDevices() = default;
+
+GroupStore& ViewConnectedDevices::store() const
+{
+    return m_ownStore ? *m_ownStore : sharedGroupStore();
+}
 
 void ViewConnectedDevices::createUI()
 {
@@ -219,9 +235,9 @@ void ViewConnectedDevices::buttonSureClicked()
     // Only a group that exists takes members: writing past the end of the
     // list would put the two stored arrays out of step.
     const bool groupExists =
-        m_groupIndex >= 0 && static_cast<std::size_t>(m_groupIndex) < m_store.loadGroups().size();
+        m_groupIndex >= 0 && static_cast<std::size_t>(m_groupIndex) < store().loadGroups().size();
     if (groupExists && !members.empty())
-        m_store.addDevices(static_cast<std::size_t>(m_groupIndex), members);
+        store().addDevices(static_cast<std::size_t>(m_groupIndex), members);
     else if (!groupExists)
         log::warning("ViewConnectedDevices: no group at position " + std::to_string(m_groupIndex));
 

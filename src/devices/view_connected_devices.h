@@ -35,7 +35,9 @@ public:
     static constexpr int kTitlePixels = 14;
 
     // The sheet at `frame` (the main screen's bounds) in `parent` (the
-    // application window), over `store`.
+    // application window), over the application's group store.
+    explicit ViewConnectedDevices(const QRect& frame, QWidget* parent = nullptr);
+    // The same over another store, which must outlive the sheet.
     ViewConnectedDevices(GroupStore& store, const QRect& frame, QWidget* parent = nullptr);
     ~ViewConnectedDevices() override;
 
@@ -60,6 +62,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    ViewConnectedDevices(GroupStore* store, const QRect& frame, QWidget* parent);
+    // The store to use now (the shared one is asked for at each use).
+    GroupStore& store() const;
     void createUI();
     void layoutPanel();
     // Builds every row from connectDict; logs "已连接设备：".
@@ -71,7 +76,7 @@ private:
     void buttonSureClicked();
     void dismiss();
 
-    GroupStore& m_store;
+    GroupStore* m_ownStore = nullptr;  // null: the shared store
     qint64 m_groupIndex = 0;
     QWidget* m_panel = nullptr;
     QLabel* m_titleLabel = nullptr;

@@ -20,6 +20,7 @@
 #include "common/log.h"
 #include "controls/ox_toast.h"
 #include "devices/long_press_recognizer.h"
+#include "devices/shared_store.h"
 #include "devices/view_connected_devices.h"
 #include "protocol/text_limits.h"
 #include "ui/alert_controller.h"
@@ -105,9 +106,19 @@ void setupArea(QWidget* area)
 
 }  // namespace
 
+ViewGPM::ViewGPM(QWidget* parent)
+    : ViewGPM(nullptr, parent)
+{
+}
+
 ViewGPM::ViewGPM(GroupStore& store, QWidget* parent)
+    : ViewGPM(&store, parent)
+{
+}
+
+ViewGPM::ViewGPM(GroupStore* ownStore, QWidget* parent)
     : QWidget(parent)
-    , m_store(store)
+    , m_ownStore(ownStore)
     , m_ui(std::make_unique<Ui::ViewGPM>())
 {
     m_ui->setupUi(this);
@@ -135,7 +146,7 @@ ViewGPM::ViewGPM(GroupStore& store, QWidget* parent)
     m_cursorY = kFlowStart;
     layoutAreas();
 
-    m_arrayTitles = m_store.loadGroups();
+    m_arrayTitles = store().loadGroups();
     for (std::size_t position = 0; position < m_arrayTitles.size(); ++position)
         createButtonWithDictionary(m_arrayTitles[position], position);
 
@@ -147,6 +158,11 @@ ViewGPM::ViewGPM(GroupStore& store, QWidget* parent)
 }
 
 ViewGPM::~ViewGPM() = default;
+
+GroupStore& ViewGPM::store() const
+{
+    return m_ownStore ? *m_ownStore : sharedGroupStore();
+}
 
 QWidget* ViewGPM::groupView() const { return m_ui->groupView; }
 QWidget* ViewGPM::deviceView() const { return m_ui->deviceView; }
@@ -339,7 +355,7 @@ void ViewGPM::addGroup()
         if (!self)
             return;
         const QString title = cutGroupTitle(alert->textField()->text());
-        self->m_store.addGroup(self->m_arrayTitles, title.toStdString());
+        self->store().addGroup(self->m_arrayTitles, title.toStdString());
         self->createButtonWithDictionary(self->m_arrayTitles.back(), self->m_arrayTitles.size() - 1);
     });
     alert->present();
@@ -355,7 +371,7 @@ void ViewGPM::renameGroup(std::size_t position)
         if (!self || position >= self->m_arrayTitles.size())
             return;
         const QString title = cutGroupTitle(alert->textField()->text());
-        self->m_store.renameGroup(self->m_arrayTitles, position, title.toStdString());
+        self->store().renameGroup(self->m_arrayTitles, position, title.toStdString());
         // The button keeps its width and place until the buttons are rebuilt.
         if (QAbstractButton* button = self->groupButton(position))
             button->setText(buttonText(title));
@@ -371,7 +387,7 @@ void ViewGPM::deleteGroup(std::size_t position)
     alert->addAction(QStringLiteral("确定"), AlertController::ActionStyle::Default, [self, position] {
         if (!self || position >= self->m_arrayTitles.size())
             return;
-        const auto result = self->m_store.deleteGroup(self->m_arrayTitles, position);
+        const auto result = self->store().deleteGroup(self->m_arrayTitles, position);
         if (result == GroupStore::DeleteResult::RefusedUnderControl) {
             OxToast::showToastWithMessage(QStringLiteral("不可删除正在控制中的组合"));
             return;
@@ -404,7 +420,7 @@ void ViewGPM::refreshTableView()
         clearMemberList();
         return;
     }
-    m_deviceDict = m_store.members(m_index);
+    m_deviceDict = store().members(m_index);
     reloadMemberList();
 }
 
@@ -459,8 +475,8 @@ void ViewGPM::removeMember(const std::string& identifier, std::size_t position)
     // only what the press named, from the group it was shown for.
     if (position != m_index || position >= m_arrayTitles.size())
         return;
-    m_store.removeDevice(position, identifier);
-    m_deviceDict = m_store.members(position);
+    store().removeDevice(position, identifier);
+    m_deviceDict = store().members(position);
     reloadMemberList();
 }
 
@@ -493,7 +509,8 @@ void ViewGPM::openDevicePicker()
     QWidget* host = applicationWindow();
     if (!host)
         host = window();
-    auto* sheet = new ViewConnectedDevices(m_store, QRect(QPoint(0, 0), mainScreenSize()), host);
+    auto* sheet = m_ownStore ? new ViewConnectedDevices(*m_ownStore, QRect(QPoint(0, 0), mainScreenSize()), host)
+                             : new ViewConnectedDevices(QRect(QPoint(0, 0), mainScreenSize()), host);
     sheet->setGroupIndex(static_cast<qint64>(m_index));
     sheet->show();
     sheet->raise();

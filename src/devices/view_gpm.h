@@ -31,11 +31,12 @@ class QListWidget;
 class QPushButton;
 class QLineEdit;
 
-namespace lightdeck {
-
+// The form's generated class (uic, global Ui namespace like every form here).
 namespace Ui {
 class ViewGPM;
 }
+
+namespace lightdeck {
 
 class ViewConnectedDevices;
 
@@ -58,8 +59,10 @@ public:
     static constexpr int kAreaHeight = 200;
     static constexpr int kAreaRadius = 15;
 
-    // The panel over `store` (the application's one group store); loads the
-    // stored groups and builds their buttons.
+    // The panel over the application's group store (devices/shared_store.h);
+    // loads the stored groups and builds their buttons.
+    explicit ViewGPM(QWidget* parent = nullptr);
+    // The same over another store, which must outlive the panel.
     explicit ViewGPM(GroupStore& store, QWidget* parent = nullptr);
     ~ViewGPM() override;
 
@@ -86,6 +89,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    ViewGPM(GroupStore* store, QWidget* parent);
+
     // The form's actions.
     void addGroupButtonClicked();
     void editButtonClick();
@@ -112,7 +117,11 @@ private:
     void reloadMemberList();
     void clearMemberList();
 
-    GroupStore& m_store;
+    // The store to use now: the shared one is asked for at each use, since
+    // the program may swap it (tests do).
+    GroupStore& store() const;
+
+    GroupStore* m_ownStore = nullptr;  // null: the shared store
     std::unique_ptr<Ui::ViewGPM> m_ui;
 
     // The in-memory group list (selected flags included).

@@ -8,7 +8,11 @@
 namespace lightdeck {
 namespace {
 
-CommandFrame startingColourTemperatureFrame() { return CommandFrame(CommandNumber::ColourTemperature, {0x32, 0x32, 0x00, 0x00}); }
+// Brightness 50 %, 5000 K (colour temperature) or cntValue 50 (hue).
+CommandFrame startingColourTemperatureFrame()
+{
+    return CommandFrame(CommandNumber::ColourTemperature, {0x32, 0x32, 0x00, 0x00});
+}
 CommandFrame startingHueFrame() { return CommandFrame(CommandNumber::Hue, {0x32, 0x32, 0x00, 0x00}); }
 CommandFrame startingEffectFrame() { return CommandFrame(CommandNumber::Effect); }
 

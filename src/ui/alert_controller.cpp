@@ -47,6 +47,7 @@ AlertController::AlertController(const QString& title, const QString& message, Q
     setWindowTitle(title);
     setModal(true);
     setWindowModality(Qt::WindowModal);
+    setMinimumWidth(270);
 
     auto* layout = new QVBoxLayout(this);
     m_titleLabel = plainLabel(title, this);

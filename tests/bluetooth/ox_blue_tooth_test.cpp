@@ -22,6 +22,7 @@ namespace lightdeck {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::LogCapture;
 
 std::string currentThreadName()
 {
@@ -498,7 +499,9 @@ TEST_F(OxBlueToothTest, AfterARenameEveryWriteCompletionRescansAndRefreshes)
 TEST(OxBlueToothLifetime, DestroyingTheManagerDuringTheRenameWaitReturns)
 {
     LightSimulator simulator;
-    VirtualLight& light = simulator.addLight({.name = "A"});
+    VirtualLightSpec spec;
+    spec.name = "A";
+    VirtualLight& light = simulator.addLight(spec);
     {
         OxBlueTooth manager(simulator.centralFactory());
         manager.setCharacteristicID("FFF1");

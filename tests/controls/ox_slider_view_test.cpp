@@ -365,6 +365,23 @@ TEST_F(OxSliderViewTest, ThumbStandsOutOfALowControl)
     EXPECT_EQ(grabImage(window.get()).pixelColor(30 + 165, 200), QColor(10, 200, 10));
 }
 
+TEST_F(OxSliderViewTest, SizeSetAfterConstructionCountsAtOnce)
+{
+    // Placed by its owner after construction, configured before it is shown.
+    auto* late = new OxSliderView(QRect(), window.get());
+    late->setGeometry(14, 500, 362, 30);
+    late->setSliderInCenter(true);
+    EXPECT_FLOAT_EQ(late->sliderInstance(), 332.0f);
+    late->show();
+    QTest::qWait(10);
+    EXPECT_EQ(late->thumbCentre(), QPointF(181, 15));
+    EXPECT_EQ(late->defaultSliderBarView()->geometry(), QRect(0, 0, 362, 30));
+    Recorder lateRecorder;
+    late->setDelegate(&lateRecorder);
+    drag(late, QPoint(100, 15), QPoint(360, 15));
+    EXPECT_EQ(late->value(), 1.0);
+}
+
 TEST_F(OxSliderViewTest, RingIsBlue)
 {
     QTest::qWait(20);

@@ -5,8 +5,10 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <fstream>
 
 #include "controls/ox_toast.h"
+#include "devices/shared_store.h"
 #include "devices/view_connected_devices.h"
 #include "devices/view_gpm.h"
 #include "support/ui_test_support.h"
@@ -18,36 +20,13 @@ namespace lightdeck::testing {
 
 using nlohmann::json;
 
-LightSimulator& sharedSimulator()
-{
-    // Never destroyed: the shared manager's central outlives every test.
-    static LightSimulator* simulator = [] {
-        auto* made = new LightSimulator();
-        OxBlueTooth::setSharedCentralFactory(made->centralFactory());
-        return made;
-    }();
-    return *simulator;
-}
-
-OxBlueTooth& GroupScreenTest::manager()
-{
-    sharedSimulator();
-    return OxBlueTooth::sharedInstance();
-}
-
 void GroupScreenTest::SetUp()
 {
-    m_file = m_folder.path() / "preferences.json";
-    m_preferences = std::make_unique<JsonFilePreferences>(m_file);
-    m_store = std::make_unique<GroupStore>(*m_preferences);
-
+    SimulatedAppTest::SetUp();
     m_window = std::make_unique<QWidget>();
     m_window->setObjectName("applicationWindow");
     setApplicationWindow(m_window.get());
     ASSERT_TRUE(showWindow(m_window.get(), kDefaultMainScreenSize));
-
-    manager().setUuidString("FFF0");
-    manager().setCharacteristicID("FFF1");
 }
 
 void GroupScreenTest::TearDown()
@@ -57,63 +36,35 @@ void GroupScreenTest::TearDown()
     m_window.reset();
     setApplicationWindow(nullptr);
     processEvents();
-
-    auto& bluetooth = manager();
-    for (const auto& [id, flag] : bluetooth.connectDict()) {
-        for (const auto& [discoveredId, peripheral] : bluetooth.discoverDict())
-            if (discoveredId == id)
-                bluetooth.disConnectDevice(peripheral);
-    }
-    sharedSimulator().waitIdle();
-    bluetooth.setControlDict({});
-    bluetooth.removeUnconnectedFromDiscoverDict();
+    SimulatedAppTest::TearDown();
 }
 
 std::vector<VirtualLight*> GroupScreenTest::addLights(const std::vector<std::string>& names)
 {
     std::vector<VirtualLight*> lights;
-    for (const auto& name : names) {
-        VirtualLightSpec spec;
-        spec.name = name;
-        lights.push_back(&sharedSimulator().addLight(std::move(spec)));
-    }
-    rescan();
+    for (const auto& name : names)
+        lights.push_back(&addLight(name));
     for (const VirtualLight* light : lights)
-        EXPECT_TRUE(discovered(*light)) << "not discovered: " << light->name();
+        EXPECT_TRUE(discover(*light)) << "not discovered: " << light->name();
     return lights;
 }
 
 void GroupScreenTest::rescan()
 {
     manager().startScannWithIdentifier("FFF0");
-    sharedSimulator().waitIdle();
-}
-
-std::shared_ptr<Peripheral> GroupScreenTest::discovered(const VirtualLight& light) const
-{
-    for (const auto& [id, peripheral] : manager().discoverDict())
-        if (id == light.identifier())
-            return peripheral;
-    return nullptr;
+    waitCentralIdle();
 }
 
 void GroupScreenTest::connectLight(const VirtualLight& light)
 {
-    auto peripheral = discovered(light);
-    ASSERT_TRUE(peripheral);
-    manager().connectToDevice(peripheral);
-    sharedSimulator().waitIdle();
-    ASSERT_TRUE(light.isConnected());
-    const auto writable = manager().characterDict();
-    ASSERT_TRUE(std::any_of(writable.begin(), writable.end(),
-                            [&](const auto& entry) { return entry.first == light.identifier(); }));
+    ASSERT_TRUE(connectThroughManager(light)) << "not connected: " << light.name();
 }
 
 void GroupScreenTest::disconnectLight(const VirtualLight& light)
 {
-    if (auto peripheral = discovered(light))
+    if (auto peripheral = peripheralOf(light))
         manager().disConnectDevice(peripheral);
-    sharedSimulator().waitIdle();
+    waitCentralIdle();
 }
 
 std::vector<std::string> GroupScreenTest::controlled()
@@ -134,33 +85,23 @@ int GroupScreenTest::pickFlag(const VirtualLight& light)
 
 void GroupScreenTest::seedPreferences(const json& root)
 {
-    m_store.reset();
-    m_preferences.reset();
-    TempFolder::write(m_file, root.dump());
-    m_preferences = std::make_unique<JsonFilePreferences>(m_file);
-    m_store = std::make_unique<GroupStore>(*m_preferences);
-}
-
-json GroupScreenTest::preferencesFile() const
-{
-    if (!std::filesystem::exists(m_file))
-        return json::object();
-    return json::parse(TempFolder::read(m_file));
+    std::ofstream(preferencesFile(), std::ios::binary | std::ios::trunc) << root.dump();
+    useSharedPreferencesFile(preferencesFile());
 }
 
 json GroupScreenTest::groupList() const
 {
-    return preferencesFile().value(GroupStore::kGroupListKey, json());
+    return readPreferencesFile().value(GroupStore::kGroupListKey, json());
 }
 
 json GroupScreenTest::deviceInGroup() const
 {
-    return preferencesFile().value(GroupStore::kDeviceInGroupKey, json());
+    return readPreferencesFile().value(GroupStore::kDeviceInGroupKey, json());
 }
 
 ViewGPM* GroupScreenTest::openPanel()
 {
-    auto* panel = new ViewGPM(*m_store, m_window.get());
+    auto* panel = new ViewGPM(m_window.get());
     panel->setGeometry(0, 0, mainScreenSize().width(), 600);
     panel->show();
     processEvents();

@@ -1,30 +1,26 @@
 #pragma once
-// Fixture of the group editor and device picker tests: a phone-sized
-// application window, a group store over a fresh preferences file, and the
-// process's virtual lights behind OxBlueTooth::sharedInstance().
-//
-// The shared manager lives for the whole process, so every test adds lights
-// of its own and SetUp/TearDown leave the manager with nothing connected,
-// nothing under control and only connected lights discovered.
+// Fixture of the group editor and device picker tests: the process's virtual
+// lights behind OxBlueTooth::sharedInstance() and a fresh preferences file
+// behind the shared group store (both from SimulatedAppTest), plus a
+// phone-sized application window to put the panel and the sheet in.
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "bluetooth/ox_blue_tooth.h"
-#include "bluetooth/simulated/light_simulator.h"
-#include "devices/group_store.h"
-#include "devices/preferences.h"
-#include "devices/temp_folder.h"
+// SimulatedAppTest holds an AppDelegate, whose members need these types whole.
+#include "app/app_delegate.h"
+#include "devices/devices_controller.h"
+#include "ui/navigation_controller.h"
+#include "support/simulated_app_fixture.h"
 
 namespace lightdeck {
 
@@ -35,34 +31,28 @@ class ViewConnectedDevices;
 
 namespace testing {
 
-// The process's simulator; made, and set as the shared manager's central
-// factory, on the first call (before the first sharedInstance()).
-LightSimulator& sharedSimulator();
-
-class GroupScreenTest : public ::testing::Test {
+class GroupScreenTest : public SimulatedAppTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    static OxBlueTooth& manager();
+    static OxBlueTooth& manager() { return OxBlueTooth::sharedInstance(); }
 
     // Adds lights with these names and scans until the manager has found them.
     std::vector<VirtualLight*> addLights(const std::vector<std::string>& names);
-    // Scans again (the manager forgets a light when it disconnects).
-    void rescan();
     // Connects a discovered light and waits until it is writable.
     void connectLight(const VirtualLight& light);
     void disconnectLight(const VirtualLight& light);
-    std::shared_ptr<Peripheral> discovered(const VirtualLight& light) const;
+    // Scans again (the manager forgets a light when it disconnects).
+    void rescan();
     // Identifiers of the manager's controlDict, in order.
     static std::vector<std::string> controlled();
+    // The light's pick flag in connectDict; -1 when it is not there.
     static int pickFlag(const VirtualLight& light);
 
-    // Replaces the preferences file (before the panel is made) and reopens
-    // the store on it, as a new run of the program would.
+    // Replaces the preferences file and reopens the shared store on it, as a
+    // new run of the program would (before the panel is made).
     void seedPreferences(const nlohmann::json& root);
-    // The file as it is on disk now ({} when absent).
-    nlohmann::json preferencesFile() const;
     nlohmann::json groupList() const;
     nlohmann::json deviceInGroup() const;
 
@@ -76,7 +66,7 @@ protected:
     static AlertController* topAlert();
     // True when a toast with exactly this message is in the window.
     bool toastShown(const QString& message) const;
-    // The picker on show in the window (nullptr when none).
+    // The picker open in the window (nullptr when none).
     ViewConnectedDevices* openSheet() const;
 
     // Through the panel's own controls: the add-group popup, its alert with
@@ -90,10 +80,6 @@ protected:
     static QStringList memberRows(ViewGPM* panel);
 
     std::unique_ptr<QWidget> m_window;
-    TempFolder m_folder;
-    std::filesystem::path m_file;
-    std::unique_ptr<JsonFilePreferences> m_preferences;
-    std::unique_ptr<GroupStore> m_store;
 };
 
 }  // namespace testing

@@ -50,7 +50,10 @@ public:
     {
         return fail("createTemporary") ? failError : FileSystemOps::createTemporary(t, fd);
     }
-    int setMode(int fd, mode_t m) override { return fail("setMode") ? failError : FileSystemOps::setMode(fd, m); }
+    int setMode(int fd, mode_t m) override
+    {
+        return fail("setMode") ? failError : FileSystemOps::setMode(fd, m);
+    }
     int writeAll(int fd, std::string_view d) override
     {
         if (fail("writeAll")) {
@@ -299,6 +302,7 @@ TEST_F(JsonFilePreferencesTest, ATakenCorruptNameGetsASuffix)
     writeFile("not json");
     FaultyOps ops;
     ops.existingCorruptNames = 2;  // the plain name and "-2" are taken
+    LogCapture quiet;
     JsonFilePreferences prefs(file(), ops);
     ASSERT_FALSE(prefs.movedAsideTo().empty());
     EXPECT_TRUE(std::regex_match(prefs.movedAsideTo().filename().string(),
@@ -351,7 +355,8 @@ TEST_F(JsonFilePreferencesTest, TwoThreadsUpdatingLoseNothing)
         const auto hammer = [&](const std::string& own) {
             for (int i = 0; i < kPerThread; ++i) {
                 // A shared counter, and a list each thread appends to.
-                prefs.updateObject("counter", [](std::optional<json> v) { return json(v ? v->get<int>() + 1 : 1); });
+                prefs.updateObject("counter",
+                                   [](std::optional<json> v) { return json(v ? v->get<int>() + 1 : 1); });
                 prefs.updateObject("list", [&](std::optional<json> v) {
                     json list = v ? *v : json::array();
                     list.push_back(own + std::to_string(i));

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "devices/group_screen_fixture.h"
+#include "devices/shared_store.h"
 #include "support/log_capture.h"
 #include "support/ui_test_support.h"
 #include "ui/application_window.h"
@@ -37,7 +38,7 @@ protected:
 
     ViewConnectedDevices* openPicker(qint64 groupIndex)
     {
-        auto* sheet = new ViewConnectedDevices(*m_store, QRect(QPoint(0, 0), mainScreenSize()), m_window.get());
+        auto* sheet = new ViewConnectedDevices(QRect(QPoint(0, 0), mainScreenSize()), m_window.get());
         sheet->setGroupIndex(groupIndex);
         sheet->show();
         processEvents();
@@ -120,7 +121,7 @@ TEST_F(ViewConnectedDevicesTest, TappingARowTogglesThePickFlag)
 
 TEST_F(ViewConnectedDevicesTest, TicksSurviveCancelAndNothingIsStored)
 {
-    const json before = preferencesFile();
+    const json before = readPreferencesFile();
     auto control = manager().discoverDict();  // something under control beforehand
     manager().setControlDict({control.front()});
 
@@ -128,7 +129,7 @@ TEST_F(ViewConnectedDevicesTest, TicksSurviveCancelAndNothingIsStored)
     tap(sheet, *m_lights[1]);
     click(sheet->cancelButton());
     EXPECT_TRUE(closedAndGone());
-    EXPECT_EQ(preferencesFile(), before);
+    EXPECT_EQ(readPreferencesFile(), before);
     EXPECT_EQ(controlled(), std::vector<std::string>{control.front().first});
     EXPECT_EQ(m_refreshPosts, 0);
 
@@ -149,10 +150,10 @@ TEST_F(ViewConnectedDevicesTest, ATouchOutsideTheListAndButtonsCloses)
     EXPECT_FALSE(sheet->isClosed());  // below the rows, still inside the list
 
     tap(sheet, *m_lights[0]);
-    const json before = preferencesFile();
+    const json before = readPreferencesFile();
     click(sheet, QPoint(5, 5));  // on the dimmed area
     EXPECT_TRUE(closedAndGone());
-    EXPECT_EQ(preferencesFile(), before);
+    EXPECT_EQ(readPreferencesFile(), before);
     EXPECT_EQ(m_refreshPosts, 0);
 
     sheet = openPicker(0);
@@ -163,12 +164,12 @@ TEST_F(ViewConnectedDevicesTest, ATouchOutsideTheListAndButtonsCloses)
 TEST_F(ViewConnectedDevicesTest, ConfirmingWithNothingTickedEmptiesControl)
 {
     manager().setControlDict({manager().discoverDict().front()});
-    const json before = preferencesFile();
+    const json before = readPreferencesFile();
     LogCapture log;
     ViewConnectedDevices* sheet = openPicker(1);
     click(sheet->sureButton());
     EXPECT_TRUE(closedAndGone());
-    EXPECT_EQ(preferencesFile(), before);
+    EXPECT_EQ(readPreferencesFile(), before);
     EXPECT_TRUE(controlled().empty());
     EXPECT_EQ(m_refreshPosts, 1);
     EXPECT_TRUE(log.contains("当前连接设备 = "));
@@ -177,7 +178,7 @@ TEST_F(ViewConnectedDevicesTest, ConfirmingWithNothingTickedEmptiesControl)
 TEST_F(ViewConnectedDevicesTest, ConfirmingAddsTheTickedWithCurrentNamesOnce)
 {
     // Alpha is already a member under an old name.
-    m_store->addDevices(1, {{m_lights[0]->identifier(), "Alpha (old)"}});
+    sharedGroupStore().addDevices(1, {{m_lights[0]->identifier(), "Alpha (old)"}});
     ViewConnectedDevices* sheet = openPicker(1);
     tap(sheet, *m_lights[0]);
     tap(sheet, *m_lights[1]);
@@ -197,7 +198,7 @@ TEST_F(ViewConnectedDevicesTest, ConfirmingAddsTheTickedWithCurrentNamesOnce)
     for (auto* light : m_lights)
         light->clearWrites();
     manager().writeDataWithData(frame);
-    sharedSimulator().waitIdle();
+    processSimulator().waitIdle();
     EXPECT_EQ(m_lights[0]->lastFrame(), frame);
     EXPECT_EQ(m_lights[1]->lastFrame(), frame);
     EXPECT_TRUE(m_lights[2]->writes().empty());

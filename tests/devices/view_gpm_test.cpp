@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "devices/group_screen_fixture.h"
+#include "devices/shared_store.h"
 #include "devices/view_connected_devices.h"
 #include "support/log_capture.h"
 #include "support/ui_test_support.h"
@@ -46,7 +47,7 @@ protected:
     QStringList storedNames(std::size_t position) const
     {
         QStringList names;
-        for (const auto& [id, name] : m_store->members(position))
+        for (const auto& [id, name] : sharedGroupStore().members(position))
             names << QString::fromStdString(name);
         return names;
     }
@@ -94,7 +95,7 @@ TEST_F(ViewGPMTest, FirstGroupOnAnEmptyStoreWritesBothKeys)
 {
     ViewGPM* panel = openPanel();
     EXPECT_EQ(buttonCount(panel), 0);
-    EXPECT_EQ(preferencesFile(), json::object());
+    EXPECT_EQ(readPreferencesFile(), json::object());
 
     addGroupThroughPanel(panel, "客厅");
 
@@ -117,7 +118,7 @@ TEST_F(ViewGPMTest, CancellingTheAddAlertAddsNothing)
     topAlert()->triggerAction("取消");
     processEvents();
     EXPECT_EQ(buttonCount(panel), 0);
-    EXPECT_EQ(preferencesFile(), json::object());
+    EXPECT_EQ(readPreferencesFile(), json::object());
 }
 
 TEST_F(ViewGPMTest, ButtonWidthIsTextWidthPlusTwentyAtLeastThirty)
@@ -193,7 +194,7 @@ TEST_F(ViewGPMTest, ChoosingControlsTheDiscoveredMembersAndUnchoosingControlsNon
     EXPECT_EQ(sorted(controlled()), sorted({lights[0]->identifier(), lights[1]->identifier()}));
     // The disconnected member is asked to connect.
     EXPECT_TRUE(waitUntil([&] {
-        sharedSimulator().waitIdle();
+        processSimulator().waitIdle();
         return lights[1]->isConnected();
     }));
     EXPECT_EQ(memberRows(panel), storedNames(1));
@@ -224,7 +225,7 @@ TEST_F(ViewGPMTest, FramesReachExactlyTheChosenGroupsMembers)
     for (auto* light : lights)
         light->clearWrites();
     manager().writeDataWithData(frame);
-    sharedSimulator().waitIdle();
+    processSimulator().waitIdle();
     EXPECT_EQ(lights[0]->lastFrame(), frame);
     EXPECT_EQ(lights[1]->lastFrame(), frame);
     EXPECT_TRUE(lights[2]->writes().empty());
@@ -233,7 +234,7 @@ TEST_F(ViewGPMTest, FramesReachExactlyTheChosenGroupsMembers)
     for (auto* light : lights)
         light->clearWrites();
     manager().writeDataWithData(frame);
-    sharedSimulator().waitIdle();
+    processSimulator().waitIdle();
     for (auto* light : lights)
         EXPECT_TRUE(light->writes().empty());
 }
@@ -373,7 +374,7 @@ TEST_F(ViewGPMTest, TheGroupUnderControlCannotBeDeleted)
         EXPECT_TRUE(waitUntil([&] { return toastShown("不可删除正在控制中的组合"); }));
         EXPECT_EQ(buttonCount(panel), 2);
         EXPECT_TRUE(button(panel, 1)->isChecked());
-        EXPECT_EQ(preferencesFile(), stored);
+        EXPECT_EQ(readPreferencesFile(), stored);
         delete panel;
     }
 }
@@ -398,12 +399,12 @@ TEST_F(ViewGPMTest, DeletingTheShownUnchosenGroupEmptiesTheMemberList)
     EXPECT_TRUE(memberRows(panel).isEmpty());
     EXPECT_EQ(buttonCount(panel), 1);
     // Neither a press on the (empty) list nor a refresh touches anything.
-    const json before = preferencesFile();
+    const json before = readPreferencesFile();
     longPressMembers(panel, QPoint(40, 10), false);
     NotificationCenter::defaultCenter().post("refreshDeviceList");
     processEvents();
     EXPECT_TRUE(memberRows(panel).isEmpty());
-    EXPECT_EQ(preferencesFile(), before);
+    EXPECT_EQ(readPreferencesFile(), before);
     EXPECT_EQ(before, json({{"groupList", {group("A")}}, {"deviceInGroup", {{{kUnseenLight, "Keep"}}}}}));
 
     // No group is chosen any more: the picker is refused.
@@ -436,14 +437,14 @@ TEST_F(ViewGPMTest, LongPressOnAMemberRemovesItButNotFromControl)
                       {{{lights[0]->identifier(), "First"}, {lights[1]->identifier(), "Second"}}}}});
     ViewGPM* panel = openPanel();
     tapGroup(panel, 0);
-    sharedSimulator().waitIdle();
+    processSimulator().waitIdle();
     ASSERT_EQ(sorted(memberRows(panel)), QStringList({"First", "Second"}));
     const QStringList rowsBefore = memberRows(panel);
 
     // Below the last row: no row, so nothing is asked and nothing removed.
-    const json before = preferencesFile();
+    const json before = readPreferencesFile();
     longPressMembers(panel, QPoint(60, 2 * ViewGPM::kRowHeight + 20), false);
-    EXPECT_EQ(preferencesFile(), before);
+    EXPECT_EQ(readPreferencesFile(), before);
     EXPECT_EQ(memberRows(panel), rowsBefore);
 
     // On the row of "Second", cancelled: nothing changes.
@@ -454,7 +455,7 @@ TEST_F(ViewGPMTest, LongPressOnAMemberRemovesItButNotFromControl)
     EXPECT_EQ(topAlert()->message(), "是否删除");
     topAlert()->triggerAction("取消");
     processEvents();
-    EXPECT_EQ(preferencesFile(), before);
+    EXPECT_EQ(readPreferencesFile(), before);
 
     // Confirmed: "Second" leaves the group, not the control.
     longPressMembers(panel, secondRow, true);
@@ -469,13 +470,13 @@ TEST_F(ViewGPMTest, RefreshDeviceListRereadsTheChosenGroup)
 {
     seedPreferences({{"groupList", {group("A"), group("B")}}, {"deviceInGroup", {json::object(), json::object()}}});
     ViewGPM* panel = openPanel();
-    m_store->addDevices(1, {{kUnseenLight, "Late"}});
+    sharedGroupStore().addDevices(1, {{kUnseenLight, "Late"}});
     NotificationCenter::defaultCenter().post("refreshDeviceList");
     processEvents();
     EXPECT_TRUE(memberRows(panel).isEmpty());  // nothing chosen: nothing read
 
     tapGroup(panel, 1);
-    m_store->addDevices(1, {{"0D3F2C1A-0000-4000-8000-0000000000EE", "Later"}});
+    sharedGroupStore().addDevices(1, {{"0D3F2C1A-0000-4000-8000-0000000000EE", "Later"}});
     NotificationCenter::defaultCenter().post("refreshDeviceList");
     processEvents();
     EXPECT_EQ(sorted(memberRows(panel)), QStringList({"Late", "Later"}));

@@ -6,7 +6,7 @@ LogCapture::LogCapture(bool withDebug)
     : m_debugBefore(log::debugEnabled())
 {
     log::setDebugEnabled(withDebug);
-    log::setSink([this](log::Level, std::string_view line) {
+    m_sinkBefore = log::setSink([this](log::Level, std::string_view line) {
         std::lock_guard lock(m_mutex);
         m_lines.emplace_back(line);
     });
@@ -14,7 +14,7 @@ LogCapture::LogCapture(bool withDebug)
 
 LogCapture::~LogCapture()
 {
-    log::setSink({});
+    log::setSink(std::move(m_sinkBefore));
     log::setDebugEnabled(m_debugBefore);
 }
 

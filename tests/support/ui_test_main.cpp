@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/simulated_app_fixture.h"
+
 int main(int argc, char** argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -26,6 +28,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", scratch.filePath("config").toUtf8());
 
     QApplication app(argc, argv);
+    // The one central of the shared Bluetooth manager: virtual lights.
+    lightdeck::testing::installProcessSimulator();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -14,12 +14,12 @@ struct CapabilityProfile {
     // The hue and brightness sliders of the hue mode.
     bool hueControls = true;
     // Effect numbers 1 to 10.
-    std::vector<int> unavailableEffects;
+    std::vector<int> unavailableEffects{};
     // Effect options 1 to 3.
-    std::vector<int> unavailableOptions;
+    std::vector<int> unavailableOptions{};
     // Preset colours 2 to 7 (orange .. purple). Red (1) has no marker and
     // stays available whatever is listed.
-    std::vector<int> unavailablePresetColours;
+    std::vector<int> unavailablePresetColours{};
 
     bool isFull() const;
     bool effectAvailable(int effect) const;

@@ -36,9 +36,11 @@ public:
     // Called after a light's output, connection state, name, advertisement or
     // written values changed, with its identifier. It runs on the thread where
     // the change happened (a central's "centralQueue" for everything a central
-    // did, the caller's thread for calls on the simulator or a light), with no
-    // lock held, possibly on two threads at once: hand the work to your own
-    // thread.
+    // did, the caller's thread for calls on the simulator or a light, and the
+    // destroying thread when a central goes and its lights disconnect), with
+    // no lock held, possibly on two threads at once: hand the work to your own
+    // thread. Everything it captures must outlive the centrals, or be cleared
+    // with setChangeObserver(nullptr) first.
     using ChangeObserver = std::function<void(const std::string& identifier)>;
 
     LightSimulator();

@@ -5,6 +5,24 @@
 // "centralQueue", operations callable from any thread, destruction stops the
 // queue. The work itself is done by its CentralSession, which the lights and
 // the queued tasks share.
+//
+// Behaviour worth knowing:
+//   * state() is Unknown until the first centralDidUpdateState has been
+//     delivered; scans requested before then are ignored, as on a real stack.
+//   * Each light is heard once per scan and again when its advertisement
+//     changes. allowDuplicates = true also repeats an unchanged advertisement
+//     on such events; periodic repeats are not simulated (waitIdle would
+//     never return).
+//   * The filter is on the advertised services only; manufacturer data is
+//     passed on as the light sends it, however malformed.
+//   * A light accepts one connection: a second central gets
+//     didFailToConnectPeripheral (PeripheralBusy). Lights keep advertising
+//     while connected.
+//   * Writes need a connection on which the characteristics were discovered;
+//     a characteristic kept from an earlier connection works again once they
+//     are discovered anew.
+//   * cancelPeripheralConnection on a light that is not connected or
+//     connecting does nothing.
 
 #include <memory>
 #include <string>

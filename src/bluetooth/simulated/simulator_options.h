@@ -29,7 +29,7 @@ struct TimingModel {
     static TimingModel realistic()
     {
         using namespace std::chrono_literals;
-        TimingModel timing;
+        TimingModel timing{};
         timing.advertisingInterval = 100ms;
         timing.connectionDelayMin = 50ms;
         timing.connectionDelayMax = 150ms;
@@ -44,7 +44,7 @@ struct SimulatorOptions {
     // lights added without one: the same seed and the same calls give the same
     // identifiers and the same order of events.
     std::uint32_t seed = 1;
-    TimingModel timing;
+    TimingModel timing{};
     // Chance, 0.0 to 1.0, that a connection attempt fails on its own
     // (didFailToConnectPeripheral), on top of VirtualLight::failNextConnect.
     double connectFailureProbability = 0.0;

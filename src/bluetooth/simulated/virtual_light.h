@@ -27,18 +27,18 @@ class SimulatorWorld;
 struct VirtualLightSpec {
     // Upper-case UUID text; made from the simulator's seed and the light's
     // position when empty. Lower-case text is upper-cased.
-    std::string identifier;
+    std::string identifier{};
     // The advertised and GATT name; empty: the light reports none.
-    std::string name;
+    std::string name{};
     // Company id (low byte first) and payload; absent: the advertisement has
     // no manufacturer data at all.
     std::optional<Bytes> manufacturerData = Bytes{0x4C, 0x4D, 0x01, 0x00};
     // Whether FFF0 is in the advertisement. A light without it is found only
     // by a scan without a service filter.
     bool advertisesService = true;
-    CapabilityProfile capabilities;
+    CapabilityProfile capabilities{};
     // What the light shows before its first frame.
-    LightOutput initialOutput;
+    LightOutput initialOutput{};
 };
 
 class VirtualLight {
