@@ -1,31 +1,131 @@
 #pragma once
 // SettingController, the control screen: six mode pages (colour temperature,
-// hue, effects, preset colours, SOS, groups) behind six mode buttons.
+// hue, effects, preset colours, SOS, groups) behind six mode buttons, a title
+// naming the current mode, and the way back to the device scan screen.
+//
 // A new one is built each time the scan screen opens it and deleted when it
-// is popped.
+// is popped, so every opening builds new panels, and each panel reads the
+// light reports stored by then:
+//
+//   auto* screen = new SettingController;
+//   screen->setIndex(0);                  // 0: colour temperature, 5: groups
+//   navigationController->push(screen, true);
+//
+// The pages lie side by side on a strip one screen wide per page; only the
+// mode buttons move it (no swiping, no animation). Switching pages sends
+// nothing to the lights: a light changes mode only when the user operates a
+// panel. Interactive pop (the back gesture) is off while this screen is on
+// top. Main thread only.
 
+#include <QSize>
+#include <QString>
 #include <QtGlobal>
+
+#include <array>
 
 #include "ui/view_controller.h"
 
+class QAbstractButton;
+class QLabel;
+class QPushButton;
+
 namespace lightdeck {
+
+class GradientBackground;
+class GroupStore;
+class ViewCCT;
+class ViewHSI;
 
 class SettingController : public ViewController {
     Q_OBJECT
 public:
+    // One row of the mode table, in page order.
+    struct Mode {
+        QString title;  // shown in the title label
+        int tag;        // the mode button's view tag: page + 10
+        QString order;  // command number of the panel's frames; "" for groups
+        QString view;   // the panel's class name
+    };
+    static constexpr int kModeCount = 6;
+    static constexpr int kFirstModeTag = 10;
+    static const std::array<Mode, kModeCount>& arrayMode();
+
     explicit SettingController(QWidget* parent = nullptr);
     ~SettingController() override;
 
-    // The mode shown first, 0 (colour temperature) to 5 (groups); read when
+    // The mode shown first, 0 (colour temperature) to 5 (groups). Read when
     // the screen loads; out of range means 0.
     void setIndex(qint64 index) { m_index = index; }
     qint64 index() const { return m_index; }
 
+    // The group store whose choice the back button clears. Held weakly; must
+    // outlive the screen or be unset. When none is set the back button only
+    // goes back (and logs that no store was there to clear).
+    void setGroupStore(GroupStore* store) { m_groupStore = store; }
+    GroupStore* groupStore() const { return m_groupStore; }
+
+    // The panels, created on the first call (in page order when the screen
+    // loads) and owned by the screen. The last four are placeholders until
+    // their classes land; each becomes its class by one line in its getter.
+    ViewCCT* viewCCT();
+    ViewHSI* viewHSI();
+    QWidget* viewEFF();
+    QWidget* viewSET();
+    QWidget* viewSOS();
+    QWidget* viewGPM();
+
+    // The mode button with a tag 10..15 (nullptr for other tags).
+    QAbstractButton* modeButton(int tag) const;
+    // The page shown now, 0..5.
+    int currentPage() const { return m_currentPage; }
+    QLabel* titleLabel() const { return m_titleLabel; }
+
+public slots:
+    // Shows the page of the mode button (view tag 10..15); other buttons are
+    // ignored.
+    void modeButtonClicked(QAbstractButton* button);
+    // Clears every group's "selected" flag, then goes back.
+    void backButtonClicked();
+    // Goes back, changing nothing.
+    void blueToothButtonClicked();
+
 protected:
     void viewDidLoad() override;
+    void viewWillAppear() override;
+    void viewWillDisappear() override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // The static part of the screen: navigation bar with back button, title
+    // and Bluetooth button, the row of mode buttons, the bottom label.
+    void createStaticLayout();
+    void createPagingArea();
+    void layoutAreas();
+    void setContentOffset(int x);
+    void setInteractivePop(bool enabled);
+
     qint64 m_index = 0;
+    int m_currentPage = 0;
+    GroupStore* m_groupStore = nullptr;
+
+    GradientBackground* m_background = nullptr;
+    QWidget* m_navView = nullptr;
+    QLabel* m_titleLabel = nullptr;
+    QPushButton* m_backButton = nullptr;
+    QPushButton* m_blueToothButton = nullptr;
+    std::array<QPushButton*, kModeCount> m_modeButtons{};
+    QLabel* m_bottomLabel = nullptr;
+
+    QWidget* m_scrollView = nullptr;  // the paging area (clips)
+    QWidget* m_pageStrip = nullptr;   // six pages side by side, moved by offset
+    QSize m_pageSize;                 // one page: screen width x area height
+
+    ViewCCT* m_viewCCT = nullptr;
+    ViewHSI* m_viewHSI = nullptr;
+    QWidget* m_viewEFF = nullptr;
+    QWidget* m_viewSET = nullptr;
+    QWidget* m_viewSOS = nullptr;
+    QWidget* m_viewGPM = nullptr;
 };
 
 }  // namespace lightdeck
