@@ -7,8 +7,8 @@
 #include <QResizeEvent>
 
 #include "bluetooth/ox_blue_tooth.h"
-#include "common/log.h"
 #include "devices/group_store.h"
+#include "devices/shared_store.h"
 #include "panels/view_cct.h"
 #include "panels/view_hsi.h"
 #include "ui/application_window.h"
@@ -318,10 +318,7 @@ void SettingController::setContentOffset(int x)
 
 void SettingController::backButtonClicked()
 {
-    if (m_groupStore)
-        m_groupStore->clearChoice();
-    else
-        log::warning("SettingController: no group store to clear the group choice in");
+    sharedGroupStore().clearChoice();
     if (NavigationController* navigation = navigationController())
         navigation->pop(true);
 }

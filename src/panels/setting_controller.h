@@ -32,7 +32,6 @@ class QPushButton;
 namespace lightdeck {
 
 class GradientBackground;
-class GroupStore;
 class ViewCCT;
 class ViewHSI;
 
@@ -58,12 +57,6 @@ public:
     void setIndex(qint64 index) { m_index = index; }
     qint64 index() const { return m_index; }
 
-    // The group store whose choice the back button clears. Held weakly; must
-    // outlive the screen or be unset. When none is set the back button only
-    // goes back (and logs that no store was there to clear).
-    void setGroupStore(GroupStore* store) { m_groupStore = store; }
-    GroupStore* groupStore() const { return m_groupStore; }
-
     // The panels, created on the first call (in page order when the screen
     // loads) and owned by the screen. The last four are placeholders until
     // their classes land; each becomes its class by one line in its getter.
@@ -84,7 +77,8 @@ public slots:
     // Shows the page of the mode button (view tag 10..15); other buttons are
     // ignored.
     void modeButtonClicked(QAbstractButton* button);
-    // Clears every group's "selected" flag, then goes back.
+    // Clears every stored group's "selected" flag (the shared group store),
+    // then goes back.
     void backButtonClicked();
     // Goes back, changing nothing.
     void blueToothButtonClicked();
@@ -106,7 +100,6 @@ private:
 
     qint64 m_index = 0;
     int m_currentPage = 0;
-    GroupStore* m_groupStore = nullptr;
 
     GradientBackground* m_background = nullptr;
     QWidget* m_navView = nullptr;

@@ -1,95 +1,11 @@
 #include "panels/panel_test_support.h"
 
-#include <QApplication>
-
-#include <algorithm>
-
-#include "bluetooth/ox_blue_tooth.h"
 #include "panels/setting_controller.h"
 #include "protocol/command_frames.h"
 #include "support/ui_test_support.h"
 #include "ui/navigation_controller.h"
 
 namespace lightdeck::testing {
-namespace {
-
-bool hasIdentifier(const auto& map, const std::string& identifier)
-{
-    return std::any_of(map.begin(), map.end(), [&](const auto& entry) { return entry.first == identifier; });
-}
-
-std::shared_ptr<Peripheral> discovered(const std::string& identifier)
-{
-    for (const auto& [key, peripheral] : OxBlueTooth::sharedInstance().discoverDict())
-        if (key == identifier)
-            return peripheral;
-    return nullptr;
-}
-
-}  // namespace
-
-LightSimulator& processSimulator()
-{
-    static LightSimulator* simulator = [] {
-        auto* made = new LightSimulator();  // lives for the process, like the manager
-        OxBlueTooth::setSharedCentralFactory(made->centralFactory());
-        OxBlueTooth& manager = OxBlueTooth::sharedInstance();
-        manager.setUuidString("FFF0");
-        manager.setCharacteristicID("FFF1");
-        return made;
-    }();
-    return *simulator;
-}
-
-VirtualLight* addControlledLight(const std::string& name)
-{
-    LightSimulator& simulator = processSimulator();
-    OxBlueTooth& manager = OxBlueTooth::sharedInstance();
-    VirtualLightSpec spec;
-    spec.name = name;
-    VirtualLight& light = simulator.addLight(spec);
-    const std::string id = light.identifier();
-
-    manager.startScannWithIdentifier("");
-    const bool found = waitUntil([&] {
-        simulator.waitIdle();
-        return discovered(id) != nullptr;
-    });
-    EXPECT_TRUE(found) << "light " << name << " was not discovered";
-    if (!found)
-        return nullptr;
-    std::shared_ptr<Peripheral> peripheral = discovered(id);
-    manager.connectToDevice(peripheral);
-    const bool writable = waitUntil([&] {
-        simulator.waitIdle();
-        return hasIdentifier(manager.characterDict(), id);
-    });
-    EXPECT_TRUE(writable) << "light " << name << " has no command characteristic";
-    if (!writable)
-        return nullptr;
-    manager.setControlDict({{id, peripheral}});
-    return &light;
-}
-
-bool sendStoredReport(VirtualLight& light, const Bytes& report)
-{
-    OxBlueTooth& manager = OxBlueTooth::sharedInstance();
-    const std::size_t before = manager.reports(ReportList::ALL).size();
-    if (!light.sendReport(report))
-        return false;
-    return waitUntil([&] {
-        processSimulator().waitIdle();
-        return manager.reports(ReportList::ALL).size() > before;
-    });
-}
-
-bool waitForWrites(const VirtualLight& light, std::size_t count)
-{
-    processSimulator().waitIdle();
-    processEvents();
-    processSimulator().waitIdle();
-    return light.writes().size() == count;
-}
 
 bool sliderMarkersStored(ReportList list)
 {
@@ -107,35 +23,60 @@ bool sliderMarkersStored(ReportList list)
 
 void ControlScreenTest::SetUp()
 {
-    processSimulator();
+    SimulatedAppTest::SetUp();
+    if (HasFatalFailure())
+        return;
     if (const auto list = unshieldedList(); list && sliderMarkersStored(*list))
         GTEST_SKIP() << "an earlier test of this process stored marker reports that shield the sliders; "
                         "run this test in a process of its own (ctest does)";
     resetRunLongFrames();
-    m_light = addControlledLight("Key Light");
-    ASSERT_NE(m_light, nullptr);
-}
-
-void ControlScreenTest::TearDown()
-{
-    m_navigation.reset();
-    processEvents();
-    // No light stays under control for the next test.
-    OxBlueTooth::sharedInstance().setControlDict({});
+    VirtualLight& light = addLight("Key Light");
+    ASSERT_TRUE(connectThroughManager(light));
+    OxBlueTooth::sharedInstance().setControlDict({{light.identifier(), peripheralOf(light)}});
+    m_light = &light;
 }
 
 SettingController* ControlScreenTest::openScreen(qint64 index)
 {
-    auto* root = new QWidget;
-    m_navigation = std::make_unique<NavigationController>(root);
-    EXPECT_TRUE(showWindow(m_navigation.get(), QSize(390, 844)));
+    if (!app())
+        launchApp();
+    closeScreen();
     auto* screen = new SettingController;
     screen->setIndex(index);
-    m_navigation->push(screen, false);
+    navigation().push(screen, false);
+    navigation().finishTransition();
     processEvents();
     m_screen = screen;
     return screen;
 }
 
+void ControlScreenTest::closeScreen()
+{
+    if (!app())
+        return;
+    while (navigation().count() > 1)
+        navigation().pop(false);
+    navigation().finishTransition();
+    processEvents();
+}
+
+bool ControlScreenTest::sendStoredReport(VirtualLight& light, const Bytes& report)
+{
+    OxBlueTooth& manager = OxBlueTooth::sharedInstance();
+    const std::size_t before = manager.reports(ReportList::ALL).size();
+    if (!light.sendReport(report))
+        return false;
+    return waitUntil([&] {
+        processSimulator().waitIdle();
+        return manager.reports(ReportList::ALL).size() > before;
+    });
+}
+
+bool ControlScreenTest::waitForWrites(const VirtualLight& light, std::size_t count)
+{
+    waitCentralIdle();
+    waitCentralIdle();
+    return light.writes().size() == count;
+}
 
 }  // namespace lightdeck::testing

@@ -1,19 +1,17 @@
 // The control screen: opening index, mode buttons and pages, the way back
 // (with and without clearing the group choice in the preferences file).
 #include <QAbstractButton>
-#include <QFile>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <fstream>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "bluetooth/ox_blue_tooth.h"
-#include "devices/group_store.h"
-#include "devices/json_file_preferences.h"
+#include "controls/ox_slider_view.h"
+#include "devices/cell_device.h"
+#include "devices/devices_controller.h"
+#include "devices/shared_store.h"
 #include "panels/panel_test_support.h"
 #include "panels/setting_controller.h"
 #include "panels/view_cct.h"
@@ -136,51 +134,36 @@ TEST_F(SettingControllerTest, LoadingClearsTheRenameFlagAndDisablesInteractivePo
     OxBlueTooth::sharedInstance().setIsChangeName(true);
     openScreen(0);
     EXPECT_FALSE(OxBlueTooth::sharedInstance().isChangeName());
-    EXPECT_FALSE(m_navigation->isInteractivePopEnabled());
+    EXPECT_FALSE(navigation().isInteractivePopEnabled());
 
     // Alt+Left would pop a screen that allows it.
-    QTest::keyClick(m_navigation.get(), Qt::Key_Left, Qt::AltModifier);
+    QTest::keyClick(&navigation(), Qt::Key_Left, Qt::AltModifier);
     processEvents();
-    EXPECT_EQ(m_navigation->count(), 2);
+    EXPECT_EQ(navigation().count(), 2);
 }
 
 class ControlScreenBackTest : public ControlScreenTest {
 protected:
-    void SetUp() override
+    // Stores `content`'s keys through the shared preferences (written to this
+    // test's preferences file at once).
+    static void store(const nlohmann::json& content)
     {
-        ControlScreenTest::SetUp();
-        ASSERT_TRUE(m_folder.isValid());
-        m_file = m_folder.filePath("preferences.json").toStdString();
+        for (const auto& [key, value] : content.items())
+            sharedPreferences().setObject(key, value);
     }
 
-    void writeFile(const nlohmann::json& content)
-    {
-        std::ofstream(m_file) << content.dump();
-    }
-    nlohmann::json readFile() const
-    {
-        std::ifstream in(m_file);
-        return in ? nlohmann::json::parse(in, nullptr, false) : nlohmann::json();
-    }
-
-    // Opens the screen on a store over the file, and takes `button`.
+    // Opens the control screen on the group page and takes `button`.
     void openAndLeave(const char* button)
     {
-        JsonFilePreferences preferences(m_file);
-        GroupStore store(preferences);
         SettingController* screen = openScreen(5);
-        screen->setGroupStore(&store);
         auto* target = screen->findChild<QAbstractButton*>(button);
         ASSERT_NE(target, nullptr);
         click(target);
-        ASSERT_TRUE(waitUntil([&] { return m_navigation->count() == 1 && !m_navigation->isTransitioning(); }));
+        ASSERT_TRUE(waitUntil([&] { return navigation().count() == 1 && !navigation().isTransitioning(); }));
         processEvents();
         EXPECT_TRUE(m_screen.isNull()) << "a popped screen is released";
-        EXPECT_TRUE(m_navigation->isInteractivePopEnabled()) << "given back when leaving";
+        EXPECT_TRUE(navigation().isInteractivePopEnabled()) << "given back when leaving";
     }
-
-    QTemporaryDir m_folder;
-    std::string m_file;
 };
 
 const nlohmann::json kGroups = {
@@ -194,29 +177,62 @@ const nlohmann::json kGroups = {
 
 TEST_F(ControlScreenBackTest, BackClearsEverySelectedFlagAndKeepsTheRest)
 {
-    writeFile(kGroups);
+    store(kGroups);
     openAndLeave("backButton");
     nlohmann::json expected = kGroups;
     for (auto& group : expected["groupList"])
         group["selected"] = false;
-    EXPECT_EQ(readFile(), expected);
+    EXPECT_EQ(readPreferencesFile(), expected);
     EXPECT_TRUE(waitForWrites(*m_light, 0));
 }
 
 TEST_F(ControlScreenBackTest, BluetoothButtonLeavesTheGroupsAsTheyWere)
 {
-    writeFile(kGroups);
+    store(kGroups);
     openAndLeave("blueToothButton");
-    EXPECT_EQ(readFile(), kGroups);
+    EXPECT_EQ(readPreferencesFile(), kGroups);
 }
 
 TEST_F(ControlScreenBackTest, BackWithoutStoredGroupsLeavesTheKeyAbsent)
 {
-    writeFile({{"other", 7}});
+    store({{"other", 7}});
     openAndLeave("backButton");
-    const nlohmann::json after = readFile();
+    const nlohmann::json after = readPreferencesFile();
     EXPECT_FALSE(after.contains("groupList"));
     EXPECT_EQ(after, (nlohmann::json{{"other", 7}}));
+}
+
+// The way a user gets here: a tap on the connected light in the scan
+// screen opens the colour temperature page and drives that light; the
+// group button opens the group page.
+TEST_F(SettingControllerTest, TheScanScreenOpensItOnTheLightOrTheGroupPage)
+{
+    launchApp();
+    ASSERT_TRUE(waitUntil([&] {
+        waitCentralIdle();
+        return rowOf(*m_light) >= 0;
+    }));
+    CellDevice* cell = devices().cellAt(rowOf(*m_light));
+    ASSERT_NE(cell, nullptr);
+    QTest::mouseClick(cell, Qt::LeftButton, {}, QPoint(60, cell->height() / 2));
+    navigation().finishTransition();
+    processEvents();
+    auto* screen = qobject_cast<SettingController*>(navigation().top());
+    ASSERT_NE(screen, nullptr);
+    expectMode(screen, 0);
+    OxSliderView* brightness = screen->viewCCT()->brightnessSlider();
+    drag(brightness, centreOf(brightness), QPoint(brightness->width() - 2, brightness->height() / 2));
+    ASSERT_TRUE(waitForWrites(*m_light, 1));
+    EXPECT_EQ(m_light->lastFrame(), (Bytes{0xAA, 0x01, 0x64, 0x2F, 0x00, 0x00, 0xBB}));
+
+    click(screen->findChild<QAbstractButton*>("blueToothButton"));
+    ASSERT_TRUE(waitUntil([&] { return navigation().count() == 1 && !navigation().isTransitioning(); }));
+    click(devices().findChild<QAbstractButton*>("gpmButton"));
+    navigation().finishTransition();
+    processEvents();
+    screen = qobject_cast<SettingController*>(navigation().top());
+    ASSERT_NE(screen, nullptr);
+    expectMode(screen, 5);
 }
 
 }  // namespace

@@ -126,7 +126,7 @@ TEST_F(ViewCCTTest, TapsOnEmptyPanelSpaceSendNothing)
 // keeps both sliders: only FF shields.
 TEST_F(ViewCCTTest, AnotherMarkerThanFFShieldsNothing)
 {
-    m_navigation.reset();
+    closeScreen();
     ASSERT_TRUE(sendStoredReport(*m_light, {0xAA, 0x01, 0x32, 0xF5, 0x00, 0x00, 0xBB}));
     ASSERT_TRUE(sendStoredReport(*m_light, {0xAA, 0x01, 0xF1, 0xFE, 0x00, 0x00, 0xBB}));
     openScreen(0);
