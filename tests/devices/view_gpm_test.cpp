@@ -14,7 +14,9 @@
 
 #include "devices/group_screen_fixture.h"
 #include "devices/shared_store.h"
+#include "controls/ox_slider_view.h"
 #include "devices/view_connected_devices.h"
+#include "panels/view_cct.h"
 #include "support/log_capture.h"
 #include "support/ui_test_support.h"
 #include "ui/alert_controller.h"
@@ -209,6 +211,32 @@ TEST_F(ViewGPMTest, ChoosingControlsTheDiscoveredMembersAndUnchoosingControlsNon
     EXPECT_EQ(memberRows(panel), storedNames(1));  // the rows stay
 }
 
+// The colour temperature panel's frame reaches the chosen group's members
+// and no other light.
+TEST_F(ViewGPMTest, ColourTemperatureFramesReachExactlyTheChosenGroup)
+{
+    auto lights = addLights({"In 1", "In 2", "Out"});
+    for (auto* light : lights)
+        connectLight(*light);
+    seedPreferences({{"groupList", {group("G")}},
+                     {"deviceInGroup",
+                      {{{lights[0]->identifier(), "In 1"}, {lights[1]->identifier(), "In 2"}}}}});
+    ViewGPM* panel = openPanel();
+    tapGroup(panel, 0);
+
+    auto* cct = new ViewCCT(QRect(0, 0, mainScreenSize().width(), 600), m_window.get());
+    cct->show();
+    auto* brightness = findByTag<OxSliderView>(cct, ViewCCT::kBrightnessSliderTag);
+    ASSERT_TRUE(brightness);
+    drag(brightness, centreOf(brightness), {brightness->width() - 2, brightness->height() / 2});
+    const Bytes fullBrightness{0xAA, 0x01, 0x64, 0x2F, 0x00, 0x00, 0xBB};
+    ASSERT_TRUE(waitUntil([&] {
+        processSimulator().waitIdle();
+        return lights[0]->lastFrame() == fullBrightness && lights[1]->lastFrame() == fullBrightness;
+    }));
+    EXPECT_TRUE(lights[2]->writes().empty());
+}
+
 TEST_F(ViewGPMTest, FramesReachExactlyTheChosenGroupsMembers)
 {
     auto lights = addLights({"In 1", "In 2", "Out"});
@@ -269,6 +297,30 @@ TEST_F(ViewGPMTest, ChoosingAnotherGroupReleasesTheFirst)
     EXPECT_TRUE(button(panel, 1)->isChecked());
     EXPECT_EQ(controlled(), std::vector<std::string>{lights[1]->identifier()});
     EXPECT_EQ(memberRows(panel), QStringList({"L1"}));
+}
+
+// The scan screen refreshes the stored names of a light that connects; the
+// panel then lists the light under its new name.
+TEST_F(ViewGPMTest, AMemberReconnectingUnderANewNameIsListedUnderIt)
+{
+    auto lights = addLights({"Old name"});
+    const std::string id = lights[0]->identifier();
+    seedPreferences({{"groupList", {group("A"), group("B")}},
+                     {"deviceInGroup", {{{id, "Old name"}}, {{id, "Old name"}, {kUnseenLight, "Other"}}}}});
+    launchApp();  // the scan screen becomes the manager's delegate
+    lights[0]->setName("New name");
+    rescan();
+    connectLight(*lights[0]);
+    ASSERT_TRUE(waitUntil([&] {
+        waitCentralIdle();
+        return deviceInGroup()[0][id] == "New name";
+    }));
+    EXPECT_EQ(deviceInGroup()[1][id], "New name");
+    EXPECT_EQ(deviceInGroup()[1][kUnseenLight], "Other");
+
+    ViewGPM* panel = openPanel();
+    tapGroup(panel, 0);
+    EXPECT_EQ(memberRows(panel), QStringList({"New name"}));
 }
 
 // --- Rename and delete through a long press ----------------------------------------
