@@ -27,7 +27,8 @@ const char* const kListStyle =
     "QListWidget { background: white; color: black; border: none; outline: none; }"
     "QListWidget::item { color: black; background: white; border: none; padding-left: 10px; }"
     "QListWidget::indicator { width: 20px; height: 20px; }"
-    "QListWidget::indicator:checked { image: url(:/images/ic_check.svg); }";
+    "QListWidget::indicator:checked { image: url(:/images/ic_check.svg); }"
+    "QListWidget::indicator:unchecked { image: none; border: none; }";
 
 const char* const kButtonStyle =
     "QPushButton { background: white; color: black; border: none; border-radius: 25px; }"
@@ -176,8 +177,9 @@ void ViewConnectedDevices::configureRow(QListWidgetItem* item, const std::string
     const auto device = deviceOf(OxBlueTooth::sharedInstance().discoverDict(), identifier);
     item->setText(device ? QString::fromStdString(device->name()) : QString());
     item->setData(Qt::UserRole, QString::fromStdString(identifier));
-    // The check mark only when ticked; an unticked row shows no mark at all.
-    item->setData(Qt::CheckStateRole, flag == 1 ? QVariant(Qt::Checked) : QVariant());
+    // The check mark only when ticked; an unticked row keeps the mark's room
+    // empty, so the names stay aligned.
+    item->setData(Qt::CheckStateRole, flag == 1 ? Qt::Checked : Qt::Unchecked);
     item->setFlags(Qt::ItemIsEnabled);
     item->setSizeHint(QSize(0, kRowHeight));
 }

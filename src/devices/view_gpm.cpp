@@ -492,10 +492,7 @@ void ViewGPM::editButtonClick()
         if (!self)
             return;
         if (row == 0) {
-            if (self->m_hasButtonSelected)
-                self->openDevicePicker();
-            else
-                OxToast::showToastWithMessage(QStringLiteral("请选择添加设备的组"));
+            self->openDevicePicker();
         } else if (row == 1) {
             OxToast::showToastWithMessage(kLongPressHint);
         }
@@ -504,8 +501,12 @@ void ViewGPM::editButtonClick()
     popup->raise();
 }
 
-void ViewGPM::openDevicePicker()
+ViewConnectedDevices* ViewGPM::openDevicePicker()
 {
+    if (!m_hasButtonSelected || m_index >= m_arrayTitles.size()) {
+        OxToast::showToastWithMessage(QStringLiteral("请选择添加设备的组"));
+        return nullptr;
+    }
     QWidget* host = applicationWindow();
     if (!host)
         host = window();
@@ -514,6 +515,7 @@ void ViewGPM::openDevicePicker()
     sheet->setGroupIndex(static_cast<qint64>(m_index));
     sheet->show();
     sheet->raise();
+    return sheet;
 }
 
 }  // namespace lightdeck

@@ -85,6 +85,11 @@ public:
     // no group is chosen. Runs on every "refreshDeviceList" notification.
     void refreshTableView();
 
+    // The edit popup's "添加": opens the device picker over the application
+    // window for the chosen group and returns it; with no group chosen shows
+    // the toast "请选择添加设备的组" and returns nullptr.
+    ViewConnectedDevices* openDevicePicker();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -103,7 +108,6 @@ private:
     void renameGroup(std::size_t position);
     void deleteGroup(std::size_t position);
     void removeMember(const std::string& identifier, std::size_t position);
-    void openDevicePicker();
 
     // Builds the button of the record at `position` at the flow cursor.
     void createButtonWithDictionary(const GroupRecord& record, std::size_t position);

@@ -36,6 +36,9 @@ void GroupScreenTest::TearDown()
     m_window.reset();
     setApplicationWindow(nullptr);
     processEvents();
+    // Choosing a group asks disconnected members to connect: let those
+    // connections finish first, so the base class can drop them all.
+    waitCentralIdle();
     SimulatedAppTest::TearDown();
 }
 
