@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollArea>
-#include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +50,7 @@ const char* const kButtonViewStyle =
 
 const char* const kListStyle =
     "QListWidget { background: transparent; color: white; border: none; outline: none; }"
-    "QListWidget::item { padding-left: 30px; color: white; background: transparent; border: none; }"
+    "QListWidget::item { padding-left: %1px; color: white; background: transparent; border: none; }"
     "QScrollBar:vertical { width: 4px; background: transparent; }"
     "QScrollBar::handle:vertical { background: rgba(255,255,255,0.4); border-radius: 2px; }"
     "QScrollBar::add-line, QScrollBar::sub-line { height: 0px; }";
@@ -129,7 +128,7 @@ ViewGPM::ViewGPM(GroupStore* ownStore, QWidget* parent)
     m_ui->buttonScrollArea->viewport()->setAutoFillBackground(false);
     m_ui->buttonView->setStyleSheet(kButtonViewStyle);
     m_ui->buttonView->setAutoFillBackground(false);
-    m_ui->tableView->setStyleSheet(kListStyle);
+    m_ui->tableView->setStyleSheet(QString::fromLatin1(kListStyle).arg(kRowIndent));
     m_ui->tableView->viewport()->setAutoFillBackground(false);
     m_ui->tableView->setFont(panelFont());
 

@@ -15,13 +15,13 @@
 // member area with its edit button and list) comes from the "ViewGPM" form.
 // Main thread only.
 
-#include <QPointer>
+#include <QFont>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "devices/group_store.h"
@@ -29,7 +29,6 @@
 class QAbstractButton;
 class QListWidget;
 class QPushButton;
-class QLineEdit;
 
 // The form's generated class (uic, global Ui namespace like every form here).
 namespace Ui {
