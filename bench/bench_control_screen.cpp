@@ -10,6 +10,9 @@
 #include "bluetooth/ox_blue_tooth.h"
 #include "bluetooth/simulated/light_simulator.h"
 #include "panels/setting_controller.h"
+#include "panels/view_cct.h"
+#include "panels/view_hsi.h"
+#include "ui/images.h"
 #include "ui/application_window.h"
 
 namespace {
@@ -53,6 +56,33 @@ void BM_BuildAndPaintControlScreen(benchmark::State& state)
     }
 }
 BENCHMARK(BM_BuildAndPaintControlScreen)->Unit(benchmark::kMillisecond);
+
+// The parts: each slider panel alone, and the hue wheel's image rendered
+// from its SVG at the size the panel shows it.
+void BM_BuildViewCCT(benchmark::State& state)
+{
+    for (auto _ : state) {
+        lightdeck::ViewCCT panel(QRect(0, 0, 390, 700));
+        benchmark::DoNotOptimize(panel.cctValue());
+    }
+}
+BENCHMARK(BM_BuildViewCCT)->Unit(benchmark::kMillisecond);
+
+void BM_BuildViewHSI(benchmark::State& state)
+{
+    for (auto _ : state) {
+        lightdeck::ViewHSI panel(QRect(0, 0, 390, 700));
+        benchmark::DoNotOptimize(panel.hueValue());
+    }
+}
+BENCHMARK(BM_BuildViewHSI)->Unit(benchmark::kMillisecond);
+
+void BM_RenderHueWheelImage(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(lightdeck::imageNamed(QStringLiteral("color-picker-hue"), QSize(210, 210)));
+}
+BENCHMARK(BM_RenderHueWheelImage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "common/log.h"
 #include "devices/devices_controller.h"
 #include "devices/shared_store.h"
 #include "ui/application_window.h"
@@ -49,8 +48,7 @@ bool AppDelegate::didFinishLaunchingWithOptions()
 
     // Opens the preferences now: a damaged file is moved aside and logged at
     // start, not in the middle of a connection.
-    const auto groups = sharedGroupStore().loadGroups();
-    log::info("groups: " + std::to_string(groups.size()));
+    sharedGroupStore().loadGroups();
 
     // 1. The window: white, phone-shaped, a fixed portrait size (it never
     //    rotates or stretches).

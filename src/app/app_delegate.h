@@ -21,13 +21,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QWidget>
 
-class QWidget;
+#include "devices/devices_controller.h"
+#include "ui/navigation_controller.h"
 
 namespace lightdeck {
-
-class DevicesController;
-class NavigationController;
 
 class AppDelegate : public QObject {
     Q_OBJECT

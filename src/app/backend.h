@@ -3,8 +3,8 @@
 // the Qt Bluetooth central (BlueZ) or the built-in virtual lights. Nothing
 // else in the program knows which one runs.
 //
-//   prepareBackendEnvironment(options);      // before QApplication
 //   QApplication app(argc, argv);
+//   prepareBackendEnvironment(options);      // before Qt Bluetooth is first used
 //   auto backend = installBackend(options);  // before the first sharedInstance()
 //
 // The virtual lights' LightSimulator is made here and lives until the process
@@ -35,7 +35,8 @@ struct InstalledBackend {
 bool qtBluetoothAvailable();
 
 // Sets what the Qt Bluetooth stack reads from the environment when it first
-// starts. Does nothing for a simulated run.
+// starts (after the QApplication exists, before Qt Bluetooth is used). Does
+// nothing for a simulated run.
 void prepareBackendEnvironment(const LaunchOptions& options);
 
 // Chooses the central (an adapter is looked for only in the automatic choice),

@@ -76,7 +76,10 @@ LaunchParse parseLaunchOptions(const std::vector<std::string>& arguments)
             result.error = "unknown option " + arg;
             return result;
         } else if (arg.rfind('-', 0) == 0) {
-            // Another option of Qt's (-style, -qwindowgeometry ...).
+            // Another option of Qt's (-style fusion, -reverse ...): its value,
+            // if it has one, is the next argument.
+            if (i + 1 < arguments.size() && arguments[i + 1].rfind('-', 0) != 0)
+                ++i;
         } else {
             result.error = "unexpected argument \"" + arg + "\"";
             return result;

@@ -71,9 +71,9 @@ int main(int argc, char** argv)
         std::fputs(noDisplayMessage().c_str(), stderr);
         return kExitNoDisplay;
     }
-    prepareBackendEnvironment(options);
 
     QApplication app(argc, argv);
+    prepareBackendEnvironment(options);
     QApplication::setApplicationName(QStringLiteral("Lightdeck"));
     QApplication::setOrganizationName(QStringLiteral("lightdeck"));
     QApplication::setWindowIcon(QIcon(imageNamed(QStringLiteral("ic_app_lightdeck"), {64, 64})));

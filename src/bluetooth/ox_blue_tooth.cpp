@@ -204,10 +204,13 @@ void OxBlueTooth::disConnectDevice(std::shared_ptr<Peripheral> peripheral)
 {
     if (!peripheral)
         return;
-    if (m_centralManager)
-        m_centralManager->cancelPeripheralConnection(peripheral);
+    // The event goes out before the request: the central answers on its own
+    // queue and could otherwise confirm the disconnection (and so send
+    // refreshDeviceList) before the delegate heard that it was asked for.
     if (auto delegate = lockedDelegate())
         delegate->disConnectPeripheral(peripheral);
+    if (m_centralManager)
+        m_centralManager->cancelPeripheralConnection(peripheral);
 }
 
 void OxBlueTooth::writeDataWithData(const Bytes& data)

@@ -45,8 +45,8 @@ public:
     // Last step of a completed connection, after service discovery started.
     virtual void didConnnetPeripheralSuccess(const std::shared_ptr<Peripheral>&) {}
     virtual void didConnnetPeripheralFailure(const std::shared_ptr<Peripheral>&) {}
-    // At once when disConnectDevice has asked the central to drop the light,
-    // before the central confirms.
+    // At once when disConnectDevice is called, before the central confirms
+    // the disconnection.
     virtual void disConnectPeripheral(const std::shared_ptr<Peripheral>&) {}
     // After a disconnection has been handled, and after the rescan that
     // follows a rename.
@@ -99,7 +99,8 @@ public:
     void stopScann();
     // Stops scanning, then asks the central to connect the light.
     void connectToDevice(std::shared_ptr<Peripheral> peripheral);
-    // Asks the central to drop the light, then sends disConnectPeripheral.
+    // Sends disConnectPeripheral, then asks the central to drop the light; the
+    // central's confirmation (refreshDeviceList) always comes after the event.
     void disConnectDevice(std::shared_ptr<Peripheral> peripheral);
 
     // Writes the bytes, with response, to every light that is under control

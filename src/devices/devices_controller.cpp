@@ -307,8 +307,8 @@ void DevicesController::tableViewDidSelectRowAtIndexPath(int row)
         }
     }
     if (!device) {
+        // The list reload the manager's event queued is on its way.
         log::info("---row " + std::to_string(row) + " is gone: " + identifier);
-        reloadData();
         return;
     }
     if (device->state() != PeripheralState::Connected) {

@@ -1,10 +1,13 @@
 #include "panels/panel_widgets.h"
 
 #include <QFont>
+#include <QGuiApplication>
+#include <QPixmapCache>
 #include <QLabel>
 #include <QList>
 
 #include "controls/ox_slider_view.h"
+#include "ui/images.h"
 
 namespace lightdeck::panel_widgets {
 
@@ -45,6 +48,22 @@ QLabel* createReadoutLabel(QWidget* parent, int panelWidth, const QRect& titleFr
                        kWidth, kHeight);
     label->setText(text);
     return label;
+}
+
+QPixmap cachedImage(const QString& name, QSize size)
+{
+    const QString key = QStringLiteral("lightdeck/panels/%1@%2x%3x%4")
+                            .arg(name)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(qApp ? qApp->devicePixelRatio() : 1.0);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    pixmap = imageNamed(name, size);
+    if (hasImage(name))  // a missing image's placeholder is not kept
+        QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }
 
 QColor shieldGrey() { return QColor::fromRgbF(0.5f, 0.5f, 0.5f); }

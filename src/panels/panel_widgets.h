@@ -3,6 +3,7 @@
 // titles, the value read-outs and the look of a shielded slider.
 
 #include <QColor>
+#include <QPixmap>
 #include <QRect>
 #include <QString>
 
@@ -24,6 +25,11 @@ QLabel* createTitleLabel(QWidget* parent, const QRect& frame, const QString& fir
 // inside the panel's right edge and whose bottom is the title's bottom.
 QLabel* createReadoutLabel(QWidget* parent, int panelWidth, const QRect& titleFrame,
                            const QString& text);
+
+// imageNamed() through the application's pixmap cache: the hue wheel is
+// built with every control screen, and rendering its SVG is most of the
+// time that takes.
+QPixmap cachedImage(const QString& name, QSize size);
 
 // The grey of a control a light does not support (0.5 in each channel).
 QColor shieldGrey();

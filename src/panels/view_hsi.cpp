@@ -16,7 +16,6 @@
 #include "panels/hue_wheel_math.h"
 #include "panels/panel_widgets.h"
 #include "protocol/command_frames.h"
-#include "ui/images.h"
 #include "ui/view_tag.h"
 
 namespace lightdeck {
@@ -57,7 +56,7 @@ void ViewHSI::createUI()
     auto* wheel = new QLabel(this);
     wheel->setObjectName(QStringLiteral("imageView"));
     wheel->setGeometry(kWheelX, kWheelY, wheelSide, wheelSide);
-    wheel->setPixmap(imageNamed(QStringLiteral("color-picker-hue"), QSize(wheelSide, wheelSide)));
+    wheel->setPixmap(panel_widgets::cachedImage(QStringLiteral("color-picker-hue"), QSize(wheelSide, wheelSide)));
     wheel->setScaledContents(true);
     wheel->setAttribute(Qt::WA_AcceptTouchEvents);
     wheel->installEventFilter(this);
@@ -66,7 +65,8 @@ void ViewHSI::createUI()
     // The crosshair lets touches through to the wheel, whose drag it follows.
     auto* crosshair = new QLabel(wheel);
     crosshair->setObjectName(QStringLiteral("imageViewSelecter"));
-    crosshair->setPixmap(imageNamed(QStringLiteral("color-picker-crosshair"), QSize(kCrosshairSize, kCrosshairSize)));
+    crosshair->setPixmap(
+        panel_widgets::cachedImage(QStringLiteral("color-picker-crosshair"), QSize(kCrosshairSize, kCrosshairSize)));
     crosshair->setGeometry(wheelSide / 2 - kCrosshairSize / 2, 20, kCrosshairSize, kCrosshairSize);
     crosshair->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_imageViewSelecter = crosshair;

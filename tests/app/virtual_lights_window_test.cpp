@@ -47,7 +47,7 @@ TEST_F(VirtualLightsWindowTest, FollowsConnectionFramesAndColour)
         return c && c->connected && c->lastFrame == QStringLiteral("AA 01 50 20 00 00 BB");
     }));
     EXPECT_EQ(window.shownColour(light.identifier()), light.output().colour());
-    EXPECT_FALSE(window.isAnimating());
+    EXPECT_FALSE(isAnimated(card(window, light)->output));
     const QImage picture = testing::grabImage(&window);
     EXPECT_FALSE(picture.isNull());
 
@@ -55,7 +55,7 @@ TEST_F(VirtualLightsWindowTest, FollowsConnectionFramesAndColour)
     manager.writeDataWithData({0xAA, 0x06, 0x00, 0x00, 0x00, 0x00, 0xBB});
     ASSERT_TRUE(waitUntil([&] {
         waitCentralIdle();
-        return window.isAnimating();
+        return window.isAnimating() && isAnimated(card(window, light)->output);
     }));
     bool lit = false;
     bool dark = false;

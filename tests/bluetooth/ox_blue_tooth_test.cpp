@@ -639,6 +639,8 @@ TEST_F(OxBlueToothTest, MainThreadAndCentralQueueShareTheMapsSafely)
     scan();
     for (auto* l : lights)
         manager.connectToDevice(discovered(*l));
+    simulator.waitIdle();
+    ASSERT_EQ(manager.connectDict().size(), lights.size());
 
     std::atomic<bool> done{false};
     std::thread radio([&] {
@@ -651,7 +653,8 @@ TEST_F(OxBlueToothTest, MainThreadAndCentralQueueShareTheMapsSafely)
         done = true;
     });
     std::size_t reads = 0;
-    while (!done) {
+    // At least a few hundred rounds, and for as long as the radio is busy.
+    for (int round = 0; round < 300 || !done; ++round) {
         OxBlueTooth::PeripheralMap control;
         for (const auto& [id, p] : manager.discoverDict())
             control.emplace_back(id, p);

@@ -383,8 +383,7 @@ TEST(CellDeviceTest, ButtonFollowsTheStateAndKeepsItsLookWhileDisconnecting)
 TEST(CellDeviceTest, RowGeometry)
 {
     CellDevice cell;
-    cell.resize(390, CellDevice::kRowHeight);
-    testing::processEvents();
+    ASSERT_TRUE(testing::showWindow(&cell, QSize(390, CellDevice::kRowHeight)));
     const QRect button = cell.buttonConnect()->geometry();
     EXPECT_EQ(button.size(), QSize(110, 42));
     // 15 from the panel's right edge, the panel 15 from the row's.

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -79,7 +80,11 @@ TEST_F(RenameScreenTest, RenamedLightTakesTheNameAndTheListShowsIt)
     EXPECT_EQ(navigation().count(), 1);
 
     light.clearWrites();
-    QTest::keyClicks(alert->textField(), QStringLiteral("摄影 Key"));
+    // Chinese comes through the input method, the rest from the keyboard.
+    QInputMethodEvent typed;
+    typed.setCommitString(QStringLiteral("摄影"));
+    QApplication::sendEvent(alert->textField(), &typed);
+    QTest::keyClicks(alert->textField(), QStringLiteral(" Key"));
     confirm(alert);
 
     const std::string name = "摄影 Key";

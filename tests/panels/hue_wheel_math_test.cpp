@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -29,6 +30,8 @@ struct TouchCase {
     std::optional<std::string> name;
     int hue;
 };
+
+void PrintTo(const TouchCase& c, std::ostream* os) { *os << c.where; }
 
 class WheelTouchTest : public ::testing::TestWithParam<TouchCase> {};
 

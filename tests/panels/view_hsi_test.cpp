@@ -2,6 +2,9 @@
 // screen; what counts is the frame the controlled virtual light received and
 // where the crosshair stands.
 #include <QLabel>
+#include <QPoint>
+
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,9 @@
 #include "panels/view_hsi.h"
 #include "support/log_capture.h"
 #include "support/ui_test_support.h"
+
+// Readable failures: "(162, 28)" rather than the bytes of a QPoint.
+static void PrintTo(const QPoint& point, std::ostream* os) { *os << "(" << point.x() << ", " << point.y() << ")"; }
 
 namespace lightdeck::testing {
 namespace {

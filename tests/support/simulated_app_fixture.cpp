@@ -64,6 +64,9 @@ std::string freshLightIdentifier()
     return text;
 }
 
+SimulatedAppTest::SimulatedAppTest() = default;
+SimulatedAppTest::~SimulatedAppTest() = default;
+
 void SimulatedAppTest::SetUp()
 {
     ASSERT_TRUE(m_scratch.isValid());

@@ -57,6 +57,9 @@ class SimulatedAppTest : public ::testing::Test {
 protected:
     static constexpr int kRenameSettleMs = 20;
 
+    SimulatedAppTest();
+    ~SimulatedAppTest() override;
+
     void SetUp() override;
     void TearDown() override;
 
