@@ -14,11 +14,6 @@
 
 #include <optional>
 
-// The application fixture holds the delegate by unique_ptr: derived fixtures
-// need the complete type (and those of the screens it points at).
-#include "devices/devices_controller.h"
-#include "ui/navigation_controller.h"
-#include "app/app_delegate.h"
 #include "bluetooth/ox_blue_tooth.h"
 #include "protocol/bytes.h"
 #include "support/simulated_app_fixture.h"
