@@ -1,5 +1,6 @@
 #include "app/screenshot_walker.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -23,9 +24,12 @@
 #include "devices/cell_device.h"
 #include "devices/devices_controller.h"
 #include "devices/shared_store.h"
+#include "devices/view_connected_devices.h"
+#include "devices/view_gpm.h"
 #include "panels/setting_controller.h"
 #include "ui/alert_controller.h"
 #include "ui/navigation_controller.h"
+#include "ui/view_tag.h"
 
 namespace lightdeck {
 namespace {
@@ -49,6 +53,20 @@ QStringList listedNames(const LightSimulator& simulator, int count)
             names << QString::fromStdString(light->name());
     }
     return names;
+}
+
+// Taps the first group button of the group page on show.
+bool chooseFirstGroup(ScreenshotWalker& w)
+{
+    auto* setting = qobject_cast<SettingController*>(w.navigation().top());
+    ViewGPM* panel = setting ? setting->findChild<ViewGPM*>() : nullptr;
+    auto* first = panel ? qobject_cast<QAbstractButton*>(viewWithTag(panel, ViewGPM::kGroupButtonTagBase)) : nullptr;
+    if (!first)
+        return false;
+    if (!first->isChecked())
+        first->click();
+    w.settle();
+    return true;
 }
 
 // The demo frames of the virtual lights picture.
@@ -125,13 +143,39 @@ std::vector<ScreenshotWalker::Step> ScreenshotWalker::standardSteps()
                              w.controlLights(listedNames(w.simulator(), 1));
                              if (!w.openControlScreen(index))
                                  return w.fail("the control screen did not open");
+                             // The group page with its first group chosen, its members listed.
+                             if (index == 5 && !chooseFirstGroup(w))
+                                 return w.fail("no group to choose");
                              QImage image = w.grabWindow();
                              w.backToDevices();
                              return image;
                          }});
     }
-    // The device picker ("picker.png") is opened from the group page; its
-    // step belongs beside the picker.
+    // The device picker over the group page, the first connected light ticked.
+    steps.push_back({"picker.png", [](ScreenshotWalker& w) {
+                         for (const QString& name : listedNames(w.simulator(), 2)) {
+                             if (!w.connectLight(name))
+                                 return w.fail("could not connect " + name);
+                         }
+                         SettingController* screen = w.openControlScreen(5);
+                         ViewGPM* panel = screen ? screen->findChild<ViewGPM*>() : nullptr;
+                         if (!panel || !chooseFirstGroup(w))
+                             return w.fail("the group page did not open");
+                         OxBlueTooth& manager = OxBlueTooth::sharedInstance();
+                         const auto connected = manager.connectDict();
+                         if (connected.empty())
+                             return w.fail("no light connected");
+                         manager.setPickFlag(connected.front().first, 1);
+                         ViewConnectedDevices* sheet = panel->openDevicePicker();
+                         if (!sheet)
+                             return w.fail("the picker did not open");
+                         w.settle();
+                         QImage image = w.grabWindow();
+                         sheet->cancelButton()->click();
+                         manager.setPickFlag(connected.front().first, 0);
+                         w.backToDevices();
+                         return image;
+                     }});
     return steps;
 }
 
