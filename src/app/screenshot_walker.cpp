@@ -24,6 +24,8 @@
 #include "devices/cell_device.h"
 #include "devices/devices_controller.h"
 #include "devices/shared_store.h"
+#include "devices/view_connected_devices.h"
+#include "devices/view_gpm.h"
 #include "panels/setting_controller.h"
 #include "panels/view_eff.h"
 #include "panels/view_set.h"
@@ -53,6 +55,20 @@ QStringList listedNames(const LightSimulator& simulator, int count)
             names << QString::fromStdString(light->name());
     }
     return names;
+}
+
+// Taps the first group button of the group page on show.
+bool chooseFirstGroup(ScreenshotWalker& w)
+{
+    auto* setting = qobject_cast<SettingController*>(w.navigation().top());
+    ViewGPM* panel = setting ? setting->findChild<ViewGPM*>() : nullptr;
+    auto* first = panel ? qobject_cast<QAbstractButton*>(viewWithTag(panel, ViewGPM::kGroupButtonTagBase)) : nullptr;
+    if (!first)
+        return false;
+    if (!first->isChecked())
+        first->click();
+    w.settle();
+    return true;
 }
 
 // The demo frames of the virtual lights picture.
@@ -138,6 +154,8 @@ std::vector<ScreenshotWalker::Step> ScreenshotWalker::standardSteps()
                              } else if (index == 3) {
                                  if (auto* purple = qobject_cast<QAbstractButton*>(viewWithTag(screen->viewSET(), 16)))
                                      purple->click();
+                             } else if (index == 5 && !chooseFirstGroup(w)) {  // members listed
+                                 return w.fail("no group to choose");
                              }
                              w.settle();
                              QImage image = w.grabWindow();
@@ -145,8 +163,31 @@ std::vector<ScreenshotWalker::Step> ScreenshotWalker::standardSteps()
                              return image;
                          }});
     }
-    // The device picker ("picker.png") is opened from the group page; its
-    // step belongs beside the picker.
+    // The device picker over the group page, the first connected light ticked.
+    steps.push_back({"picker.png", [](ScreenshotWalker& w) {
+                         for (const QString& name : listedNames(w.simulator(), 2)) {
+                             if (!w.connectLight(name))
+                                 return w.fail("could not connect " + name);
+                         }
+                         SettingController* screen = w.openControlScreen(5);
+                         ViewGPM* panel = screen ? screen->findChild<ViewGPM*>() : nullptr;
+                         if (!panel || !chooseFirstGroup(w))
+                             return w.fail("the group page did not open");
+                         OxBlueTooth& manager = OxBlueTooth::sharedInstance();
+                         const auto connected = manager.connectDict();
+                         if (connected.empty())
+                             return w.fail("no light connected");
+                         manager.setPickFlag(connected.front().first, 1);
+                         ViewConnectedDevices* sheet = panel->openDevicePicker();
+                         if (!sheet)
+                             return w.fail("the picker did not open");
+                         w.settle();
+                         QImage image = w.grabWindow();
+                         sheet->cancelButton()->click();
+                         manager.setPickFlag(connected.front().first, 0);
+                         w.backToDevices();
+                         return image;
+                     }});
     return steps;
 }
 

@@ -9,6 +9,7 @@
 #include "bluetooth/ox_blue_tooth.h"
 #include "devices/group_store.h"
 #include "devices/shared_store.h"
+#include "devices/view_gpm.h"
 #include "panels/view_cct.h"
 #include "panels/view_eff.h"
 #include "panels/view_hsi.h"
@@ -273,11 +274,11 @@ ViewSOS* SettingController::viewSOS()
     return m_viewSOS;
 }
 
-QWidget* SettingController::viewGPM()
+ViewGPM* SettingController::viewGPM()
 {
     if (!m_viewGPM) {
         // Built whole by its constructor (from its form); only the frame is set here.
-        m_viewGPM = new QWidget(this);  // becomes: new ViewGPM(this)
+        m_viewGPM = new ViewGPM(this);
         m_viewGPM->setGeometry(0, 0, m_pageSize.width(), m_pageSize.height());
     }
     return m_viewGPM;

@@ -34,6 +34,7 @@ namespace lightdeck {
 class GradientBackground;
 class ViewCCT;
 class ViewEFF;
+class ViewGPM;
 class ViewHSI;
 class ViewSET;
 class ViewSOS;
@@ -61,14 +62,13 @@ public:
     qint64 index() const { return m_index; }
 
     // The panels, created on the first call (in page order when the screen
-    // loads) and owned by the screen. The last four are placeholders until
-    // their classes land; each becomes its class by one line in its getter.
+    // loads) and owned by the screen.
     ViewCCT* viewCCT();
     ViewHSI* viewHSI();
     ViewEFF* viewEFF();
     ViewSET* viewSET();
     ViewSOS* viewSOS();
-    QWidget* viewGPM();
+    ViewGPM* viewGPM();
 
     // The mode button with a tag 10..15 (nullptr for other tags).
     QAbstractButton* modeButton(int tag) const;
@@ -121,7 +121,7 @@ private:
     ViewEFF* m_viewEFF = nullptr;
     ViewSET* m_viewSET = nullptr;
     ViewSOS* m_viewSOS = nullptr;
-    QWidget* m_viewGPM = nullptr;
+    ViewGPM* m_viewGPM = nullptr;
 };
 
 }  // namespace lightdeck

@@ -12,6 +12,7 @@
 #include "devices/cell_device.h"
 #include "devices/devices_controller.h"
 #include "devices/shared_store.h"
+#include "devices/view_gpm.h"
 #include "panels/view_eff.h"
 #include "panels/view_set.h"
 #include "panels/view_sos.h"
