@@ -27,6 +27,8 @@
 #include "devices/view_connected_devices.h"
 #include "devices/view_gpm.h"
 #include "panels/setting_controller.h"
+#include "panels/view_eff.h"
+#include "panels/view_set.h"
 #include "ui/alert_controller.h"
 #include "ui/navigation_controller.h"
 #include "ui/view_tag.h"
@@ -141,11 +143,21 @@ std::vector<ScreenshotWalker::Step> ScreenshotWalker::standardSteps()
     for (int index = 0; index < 6; ++index) {
         steps.push_back({pages[index], [index](ScreenshotWalker& w) {
                              w.controlLights(listedNames(w.simulator(), 1));
-                             if (!w.openControlScreen(index))
+                             SettingController* screen = w.openControlScreen(index);
+                             if (!screen)
                                  return w.fail("the control screen did not open");
-                             // The group page with its first group chosen, its members listed.
-                             if (index == 5 && !chooseFirstGroup(w))
+                             // Pages that show a choice show one in use.
+                             if (index == 2) {
+                                 screen->viewEFF()->didSelectItem(3);  // music
+                                 if (auto* option = qobject_cast<QAbstractButton*>(viewWithTag(screen->viewEFF(), 11)))
+                                     option->click();
+                             } else if (index == 3) {
+                                 if (auto* purple = qobject_cast<QAbstractButton*>(viewWithTag(screen->viewSET(), 16)))
+                                     purple->click();
+                             } else if (index == 5 && !chooseFirstGroup(w)) {  // members listed
                                  return w.fail("no group to choose");
+                             }
+                             w.settle();
                              QImage image = w.grabWindow();
                              w.backToDevices();
                              return image;
@@ -188,6 +200,9 @@ ScreenshotWalker::~ScreenshotWalker()
 {
     m_lightsWindow.reset();
     m_app.reset();
+    // The scratch folder goes next: a late write must not bring it back.
+    if (m_scratch)
+        setSharedPreferences(std::make_shared<InMemoryPreferences>());
 }
 
 DevicesController& ScreenshotWalker::devices() { return *m_app->devicesController(); }
@@ -278,11 +293,17 @@ void ScreenshotWalker::seedDemoGroups()
 
 VirtualLight* ScreenshotWalker::light(const QString& name) const
 {
+    // A light the scan can hear comes first: names need not be unique.
+    VirtualLight* found = nullptr;
     for (VirtualLight* light : m_simulator.lights()) {
-        if (QString::fromStdString(light->name()) == name)
+        if (QString::fromStdString(light->name()) != name)
+            continue;
+        if (listable(*light))
             return light;
+        if (!found)
+            found = light;
     }
-    return nullptr;
+    return found;
 }
 
 int ScreenshotWalker::rowOf(const QString& name) const

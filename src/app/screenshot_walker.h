@@ -66,7 +66,7 @@ public:
     VirtualLightsWindow& lightsWindow() { return *m_lightsWindow; }
     LightSimulator& simulator() { return m_simulator; }
 
-    // The virtual light called `name`, or nullptr.
+    // The virtual light called `name` (one a scan can hear first), or nullptr.
     VirtualLight* light(const QString& name) const;
     // The list row showing the light called `name`, or -1.
     int rowOf(const QString& name) const;

@@ -101,8 +101,11 @@ SharedFactory& sharedFactory()
 }  // namespace
 
 OxBlueTooth::OxBlueTooth(CentralFactory factory)
-    : m_centralManager(factory ? factory(*this) : nullptr)
 {
+    // The central may call back on its queue before the factory returns; those
+    // callbacks see no central until it is published here.
+    m_centralManager = factory ? factory(*this) : nullptr;
+    m_central.store(m_centralManager.get());
     if (!m_centralManager) {
         log::warning("OxBlueTooth: no central stack; no light can be reached");
         std::lock_guard lock(m_mutex);
@@ -116,6 +119,7 @@ OxBlueTooth::~OxBlueTooth()
         std::lock_guard lock(m_mutex);
         m_stopping = true;
     }
+    m_central.store(nullptr);
     m_stopSignal.notify_all();
     // m_centralManager, the last member, is destroyed first: it stops its
     // queue and waits for a callback in progress.
@@ -188,16 +192,17 @@ void OxBlueTooth::startScannWithIdentifier(std::string_view) { updateScanForStat
 
 void OxBlueTooth::stopScann()
 {
-    if (m_centralManager)
-        m_centralManager->stopScan();
+    if (Central* c = central())
+        c->stopScan();
 }
 
 void OxBlueTooth::connectToDevice(std::shared_ptr<Peripheral> peripheral)
 {
-    if (!peripheral || !m_centralManager)
+    Central* c = central();
+    if (!peripheral || !c)
         return;
-    m_centralManager->stopScan();
-    m_centralManager->connect(peripheral);
+    c->stopScan();
+    c->connect(peripheral);
 }
 
 void OxBlueTooth::disConnectDevice(std::shared_ptr<Peripheral> peripheral)
@@ -209,8 +214,8 @@ void OxBlueTooth::disConnectDevice(std::shared_ptr<Peripheral> peripheral)
     // refreshDeviceList) before the delegate heard that it was asked for.
     if (auto delegate = lockedDelegate())
         delegate->disConnectPeripheral(peripheral);
-    if (m_centralManager)
-        m_centralManager->cancelPeripheralConnection(peripheral);
+    if (Central* c = central())
+        c->cancelPeripheralConnection(peripheral);
 }
 
 void OxBlueTooth::writeDataWithData(const Bytes& data)
@@ -342,9 +347,10 @@ void OxBlueTooth::centralDidUpdateState(CentralState state)
 
 void OxBlueTooth::updateScanForState()
 {
-    if (!m_centralManager)
+    Central* c = central();
+    if (!c)
         return;
-    const CentralState state = m_centralManager->state();
+    const CentralState state = c->state();
     std::string service;
     {
         std::lock_guard lock(m_mutex);
@@ -357,7 +363,7 @@ void OxBlueTooth::updateScanForState()
     // service filter; the scan starts at the screen's first request instead.
     if (service.empty())
         return;
-    m_centralManager->scanForPeripherals({service}, ScanOptions{.allowDuplicates = false});
+    c->scanForPeripherals({service}, ScanOptions{.allowDuplicates = false});
 }
 
 void OxBlueTooth::didDiscoverPeripheral(const std::shared_ptr<Peripheral>& peripheral,

@@ -13,6 +13,7 @@
 // while calling out to the central, the delegate or the log, so a delegate may
 // call back into the manager from any event.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -193,6 +194,10 @@ private:
     // Index: ReportList value.
     std::vector<Bytes> m_reports[7];
 
+    // The central as the callbacks see it: published once the factory has
+    // returned, withdrawn first thing in the destructor.
+    Central* central() const { return m_central.load(); }
+    std::atomic<Central*> m_central{nullptr};
     // Last member: destroyed first, so no callback outlives the fields above.
     std::unique_ptr<Central> m_centralManager;
 };

@@ -9,8 +9,12 @@
 #include "bluetooth/ox_blue_tooth.h"
 #include "devices/group_store.h"
 #include "devices/shared_store.h"
+#include "devices/view_gpm.h"
 #include "panels/view_cct.h"
+#include "panels/view_eff.h"
 #include "panels/view_hsi.h"
+#include "panels/view_set.h"
+#include "panels/view_sos.h"
 #include "ui/application_window.h"
 #include "ui/gradient_background.h"
 #include "ui/images.h"
@@ -242,41 +246,39 @@ ViewHSI* SettingController::viewHSI()
     return m_viewHSI;
 }
 
-QWidget* SettingController::viewEFF()
+ViewEFF* SettingController::viewEFF()
 {
     if (!m_viewEFF) {
         // Built whole by its constructor (from its form); only the frame is set here.
-        m_viewEFF = new QWidget(this);  // becomes: new ViewEFF(this)
+        m_viewEFF = new ViewEFF(this);
         m_viewEFF->setGeometry(0, 0, m_pageSize.width(), kViewEFFHeight);
     }
     return m_viewEFF;
 }
 
-QWidget* SettingController::viewSET()
+ViewSET* SettingController::viewSET()
 {
     if (!m_viewSET) {
         const QRect frame(0, (m_pageSize.height() - kViewSETHeight) / 2, m_pageSize.width(), kViewSETHeight);
-        m_viewSET = new QWidget(this);  // becomes: new ViewSET(frame, this)
-        m_viewSET->setGeometry(frame);
+        m_viewSET = new ViewSET(frame, this);
     }
     return m_viewSET;
 }
 
-QWidget* SettingController::viewSOS()
+ViewSOS* SettingController::viewSOS()
 {
     if (!m_viewSOS) {
         const QRect frame(QPoint(0, 0), m_pageSize);
-        m_viewSOS = new QWidget(this);  // becomes: new ViewSOS(frame, this)
-        m_viewSOS->setGeometry(frame);
+        m_viewSOS = new ViewSOS(frame, this);
     }
     return m_viewSOS;
 }
 
-QWidget* SettingController::viewGPM()
+ViewGPM* SettingController::viewGPM()
 {
     if (!m_viewGPM) {
         // Built whole by its constructor (from its form); only the frame is set here.
-        m_viewGPM = new QWidget(this);  // becomes: new ViewGPM(this)
+        m_viewGPM = new ViewGPM(this);
         m_viewGPM->setGeometry(0, 0, m_pageSize.width(), m_pageSize.height());
     }
     return m_viewGPM;

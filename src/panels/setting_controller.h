@@ -33,7 +33,11 @@ namespace lightdeck {
 
 class GradientBackground;
 class ViewCCT;
+class ViewEFF;
+class ViewGPM;
 class ViewHSI;
+class ViewSET;
+class ViewSOS;
 
 class SettingController : public ViewController {
     Q_OBJECT
@@ -58,14 +62,13 @@ public:
     qint64 index() const { return m_index; }
 
     // The panels, created on the first call (in page order when the screen
-    // loads) and owned by the screen. The last four are placeholders until
-    // their classes land; each becomes its class by one line in its getter.
+    // loads) and owned by the screen.
     ViewCCT* viewCCT();
     ViewHSI* viewHSI();
-    QWidget* viewEFF();
-    QWidget* viewSET();
-    QWidget* viewSOS();
-    QWidget* viewGPM();
+    ViewEFF* viewEFF();
+    ViewSET* viewSET();
+    ViewSOS* viewSOS();
+    ViewGPM* viewGPM();
 
     // The mode button with a tag 10..15 (nullptr for other tags).
     QAbstractButton* modeButton(int tag) const;
@@ -115,10 +118,10 @@ private:
 
     ViewCCT* m_viewCCT = nullptr;
     ViewHSI* m_viewHSI = nullptr;
-    QWidget* m_viewEFF = nullptr;
-    QWidget* m_viewSET = nullptr;
-    QWidget* m_viewSOS = nullptr;
-    QWidget* m_viewGPM = nullptr;
+    ViewEFF* m_viewEFF = nullptr;
+    ViewSET* m_viewSET = nullptr;
+    ViewSOS* m_viewSOS = nullptr;
+    ViewGPM* m_viewGPM = nullptr;
 };
 
 }  // namespace lightdeck

@@ -277,16 +277,18 @@ TEST_F(OxBlueToothTest, DisconnectNotifiesAtOnceThenRefreshesAfterTheCentralConf
     auto p = connect(light);
     control({p});
 
+    const std::size_t before = delegate->events().size();
     manager.disConnectDevice(p);
-    ASSERT_FALSE(delegate->events().empty());
-    EXPECT_EQ(delegate->events().back().name, "disconnecting");
-    EXPECT_EQ(delegate->events().back().thread, currentThreadName());  // the caller's thread
     simulator.waitIdle();
 
-    const auto names = delegate->names();
-    ASSERT_GE(names.size(), 2u);
-    EXPECT_EQ(names[names.size() - 2], "disconnecting");
-    EXPECT_EQ(names.back(), "refresh");
+    // Exactly the announcement, on the caller's thread, then the refresh
+    // that follows the central's confirmation, on centralQueue.
+    const auto events = delegate->events();
+    ASSERT_EQ(events.size(), before + 2);
+    EXPECT_EQ(events[before].name, "disconnecting");
+    EXPECT_EQ(events[before].thread, currentThreadName());
+    EXPECT_EQ(events[before + 1].name, "refresh");
+    EXPECT_EQ(events[before + 1].thread, "centralQueue");
     EXPECT_TRUE(manager.discoverDict().empty());
     EXPECT_TRUE(manager.connectDict().empty());
     EXPECT_EQ(keys(manager.controlDict()), std::vector<std::string>{light.identifier()});
@@ -673,6 +675,35 @@ TEST_F(OxBlueToothTest, MainThreadAndCentralQueueShareTheMapsSafely)
                             ReportList::GPM})
         inModes += manager.reports(list).size();
     EXPECT_EQ(inModes, manager.reports(ReportList::ALL).size());
+}
+
+// A central whose first state report arrives before its factory has
+// returned: the manager must not reach for a central it does not have yet.
+TEST(OxBlueToothLifetime, StateReportDuringConstructionIsSafe)
+{
+    class EagerCentral final : public Central {
+    public:
+        CentralState state() const override { return CentralState::PoweredOn; }
+        void scanForPeripherals(const std::vector<std::string>&, const ScanOptions&) override { ++scans; }
+        void stopScan() override {}
+        bool isScanning() const override { return scans > 0; }
+        void connect(const std::shared_ptr<Peripheral>&) override {}
+        void cancelPeripheralConnection(const std::shared_ptr<Peripheral>&) override {}
+        std::atomic<int> scans{0};
+    };
+    EagerCentral* made = nullptr;
+    OxBlueTooth manager([&made](CentralDelegate& delegate) {
+        auto central = std::make_unique<EagerCentral>();
+        made = central.get();
+        std::thread queue([&delegate] { delegate.centralDidUpdateState(CentralState::PoweredOn); });
+        queue.join();  // delivered while the manager is still being built
+        return central;
+    });
+    EXPECT_EQ(manager.centralState(), CentralState::PoweredOn);
+    manager.setUuidString("FFF0");
+    manager.startScannWithIdentifier("FFF0");
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->scans.load(), 1);
 }
 
 // --- conversions and the shared instance -----------------------------------

@@ -63,7 +63,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A light of processSimulator() with a fresh identifier (unless the spec
+    // A light of processSimulator() with a fresh identifier (unless `spec`
     // gives one), advertising as a light of ours.
     VirtualLight& addLight(const std::string& name, VirtualLightSpec spec = {});
 
