@@ -16,10 +16,6 @@
 #include <nlohmann/json.hpp>
 
 #include "bluetooth/ox_blue_tooth.h"
-// SimulatedAppTest holds an AppDelegate, whose members need these types whole.
-#include "app/app_delegate.h"
-#include "devices/devices_controller.h"
-#include "ui/navigation_controller.h"
 #include "support/simulated_app_fixture.h"
 
 namespace lightdeck {

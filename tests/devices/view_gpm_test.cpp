@@ -15,7 +15,10 @@
 #include "devices/group_screen_fixture.h"
 #include "devices/shared_store.h"
 #include "devices/view_connected_devices.h"
+#include "devices/devices_controller.h"
+#include "panels/setting_controller.h"
 #include "panels/view_cct.h"
+#include "ui/navigation_controller.h"
 #include "support/log_capture.h"
 #include "support/ui_test_support.h"
 #include "ui/alert_controller.h"
@@ -600,6 +603,38 @@ TEST_F(ViewGPMTest, ConfirmingThePickerListsTheTickedLightAtOnce)
     EXPECT_EQ(memberRows(panel), QStringList({"Ticked"}));
     EXPECT_EQ(deviceInGroup(), json::array({{{lights[0]->identifier(), "Ticked"}}}));
     EXPECT_EQ(controlled(), std::vector<std::string>{lights[0]->identifier()});
+}
+
+// From the scan screen's group button to a controlled group and the picker,
+// with the panel hosted by the control screen on its group page.
+TEST_F(ViewGPMTest, TheScanScreensGroupButtonOpensThePanelInTheControlScreen)
+{
+    auto lights = addLights({"Member", "Extra"});
+    connectLight(*lights[0]);
+    connectLight(*lights[1]);
+    seedPreferences({{"groupList", {group("客厅")}}, {"deviceInGroup", {{{lights[0]->identifier(), "Member"}}}}});
+    launchApp();
+    click(devices().gpmButton());
+    ASSERT_EQ(navigation().count(), 2);
+    auto* setting = qobject_cast<SettingController*>(navigation().top());
+    ASSERT_TRUE(setting);
+    ViewGPM* panel = setting->viewGPM();
+    ASSERT_TRUE(waitUntil([&] { return panel->isVisible(); }));
+    EXPECT_EQ(panel->geometry().topLeft(), QPoint(0, 0));
+    EXPECT_EQ(panel->width(), mainScreenSize().width());
+    ASSERT_EQ(buttonCount(panel), 1);
+
+    tapGroup(panel, 0);
+    EXPECT_EQ(controlled(), std::vector<std::string>{lights[0]->identifier()});
+    click(panel->editButton());
+    ASSERT_TRUE(tapPopupRow(panel, 0));
+    ViewConnectedDevices* sheet = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        const auto sheets = applicationWindow()->findChildren<ViewConnectedDevices*>();
+        sheet = sheets.isEmpty() ? nullptr : sheets.first();
+        return sheet != nullptr;
+    }));
+    EXPECT_EQ(sheet->tableView()->count(), 2);
 }
 
 }  // namespace
