@@ -91,6 +91,9 @@ void SimulatedAppTest::TearDown()
     manager.setDelegate({});
     manager.stopScann();
     manager.setIsChangeName(false);
+    // Let connections still being made finish first, so none completes after
+    // its light was dropped and lingers into the next test.
+    processSimulator().waitIdle();
     // Off the air: disconnected, and no longer heard by a scan for FFF0.
     for (VirtualLight* light : m_lights) {
         light->setAdvertisesService(false);
