@@ -23,31 +23,8 @@ Rgb scaled(Rgb colour, double level)
     return {channel(colour.red * level), channel(colour.green * level), channel(colour.blue * level)};
 }
 
-// A fully saturated colour; hue in degrees (any value, taken modulo 360).
-Rgb hueColour(double hue)
-{
-    hue = std::fmod(hue, 360.0);
-    if (hue < 0)
-        hue += 360.0;
-    const double h = hue / 60.0;
-    const double x = 1.0 - std::fabs(std::fmod(h, 2.0) - 1.0);
-    double r = 0, g = 0, b = 0;
-    switch (static_cast<int>(h)) {
-    case 0: r = 1; g = x; break;
-    case 1: r = x; g = 1; break;
-    case 2: g = 1; b = x; break;
-    case 3: g = x; b = 1; break;
-    case 4: r = x; b = 1; break;
-    default: r = 1; b = x; break;
-    }
-    return {channel(r * 255), channel(g * 255), channel(b * 255)};
-}
-
 constexpr Rgb kBlack{0, 0, 0};
 constexpr Rgb kWhite{255, 255, 255};
-constexpr std::array<Rgb, 7> kRainbow{{
-    {255, 0, 0}, {255, 128, 0}, {255, 255, 0}, {0, 255, 0}, {0, 255, 255}, {0, 0, 255}, {128, 0, 255},
-}};
 
 // Position within a repeating period, 0 <= phase < 1.
 double phase(double t, double periodMs) { return std::fmod(t, periodMs) / periodMs; }
@@ -75,7 +52,7 @@ Rgb effectColour(int effect, double t)
         return kBlack;
     }
     case 2:  // seven colours, one step every 500 ms
-        return kRainbow[static_cast<std::size_t>(static_cast<std::int64_t>(t / 500) % 7)];
+        return presetColourRgb(static_cast<int>(static_cast<std::int64_t>(t / 500) % 7) + 1);
     case 3:  // party: a new bright colour every 150 ms
         return hueColour(noise(static_cast<std::int64_t>(t / 150)) * 360.0);
     case 4: {  // music: a slowly turning hue that pulses on a 500 ms beat

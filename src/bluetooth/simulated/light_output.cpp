@@ -37,27 +37,6 @@ Rgb kelvinToRgb(int kelvin)
     return {channel(red), channel(green), channel(blue)};
 }
 
-// Fully saturated colour of a hue in degrees.
-Rgb hueToRgb(int hue)
-{
-    const double h = std::fmod(std::clamp(hue, 0, 360), 360) / 60.0;
-    const double x = 1.0 - std::fabs(std::fmod(h, 2.0) - 1.0);
-    double r = 0, g = 0, b = 0;
-    switch (static_cast<int>(h)) {
-    case 0: r = 1; g = x; break;
-    case 1: r = x; g = 1; break;
-    case 2: g = 1; b = x; break;
-    case 3: g = x; b = 1; break;
-    case 4: r = x; b = 1; break;
-    default: r = 1; b = x; break;
-    }
-    return {channel(r * 255), channel(g * 255), channel(b * 255)};
-}
-
-constexpr std::array<Rgb, 7> kPresetColours{{
-    {255, 0, 0}, {255, 128, 0}, {255, 255, 0}, {0, 255, 0}, {0, 255, 255}, {0, 0, 255}, {128, 0, 255},
-}};
-
 constexpr std::array<const char*, 7> kPresetNames{"red", "orange", "yellow", "green", "cyan", "blue", "purple"};
 
 // A colour typical of each effect, for the preview only.
@@ -76,6 +55,35 @@ constexpr std::array<Rgb, 10> kEffectColours{{
 
 }  // namespace
 
+Rgb hueColour(double hue)
+{
+    hue = std::fmod(hue, 360.0);
+    if (hue < 0)
+        hue += 360.0;
+    const double h = hue / 60.0;
+    const double x = 1.0 - std::fabs(std::fmod(h, 2.0) - 1.0);
+    double r = 0, g = 0, b = 0;
+    switch (static_cast<int>(h)) {
+    case 0: r = 1; g = x; break;
+    case 1: r = x; g = 1; break;
+    case 2: g = 1; b = x; break;
+    case 3: g = x; b = 1; break;
+    case 4: r = x; b = 1; break;
+    default: r = 1; b = x; break;
+    }
+    return {channel(r * 255), channel(g * 255), channel(b * 255)};
+}
+
+Rgb presetColourRgb(int colour)
+{
+    static constexpr std::array<Rgb, 7> kPresetColours{{
+        {255, 0, 0}, {255, 128, 0}, {255, 255, 0}, {0, 255, 0}, {0, 255, 255}, {0, 0, 255}, {128, 0, 255},
+    }};
+    if (colour < 1 || colour > 7)
+        return {};
+    return kPresetColours[static_cast<std::size_t>(colour - 1)];
+}
+
 std::string presetColourName(int colour)
 {
     if (colour < 1 || colour > 7)
@@ -89,11 +97,11 @@ Rgb LightOutput::colour() const
     case LightMode::ColourTemperature:
         return scaled(kelvinToRgb(kelvin), brightness);
     case LightMode::Hue:
-        return scaled(hueToRgb(hue), brightness);
+        return scaled(hueColour(std::clamp(hue, 0, 360)), brightness);
     case LightMode::PresetColour:
         if (presetColour < 1 || presetColour > 7)
             return scaled({255, 255, 255}, brightness);
-        return scaled(kPresetColours[static_cast<std::size_t>(presetColour - 1)], brightness);
+        return scaled(presetColourRgb(presetColour), brightness);
     case LightMode::Effect:
         if (effect < 1 || effect > 10)
             return {128, 128, 128};

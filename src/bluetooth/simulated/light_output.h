@@ -53,6 +53,11 @@ struct LightOutput {
     std::string describe() const;
 };
 
+// Fully saturated colour of a hue in degrees (any value, taken modulo 360).
+Rgb hueColour(double hueDegrees);
+// Colour of a preset colour, 1 to 7 (red .. purple); black otherwise.
+Rgb presetColourRgb(int colour);
+
 // English name of a preset colour, 1 to 7 ("red" .. "purple"); "" otherwise.
 std::string presetColourName(int colour);
 
