@@ -9,6 +9,7 @@
 #include "controls/ox_slider_bar.h"
 #include "controls/ox_slider_thumb.h"
 #include "controls/ox_slider_view_delegate.h"
+#include "ui/touch_tracking.h"
 
 namespace lightdeck {
 
@@ -309,15 +310,8 @@ bool OxSliderView::event(QEvent* event)
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd: {
-        auto* touch = static_cast<QTouchEvent*>(event);
         // One finger drives the thumb: the first one down.
-        const QEventPoint* point = nullptr;
-        for (const QEventPoint& p : touch->points()) {
-            if ((m_touchId < 0 && event->type() == QEvent::TouchBegin) || p.id() == m_touchId) {
-                point = &p;
-                break;
-            }
-        }
+        const QEventPoint* point = trackedTouchPoint(event, m_touchId);
         if (!point) {
             event->accept();
             return true;

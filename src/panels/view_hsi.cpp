@@ -16,6 +16,7 @@
 #include "panels/hue_wheel_math.h"
 #include "panels/panel_widgets.h"
 #include "protocol/command_frames.h"
+#include "ui/touch_tracking.h"
 #include "ui/view_tag.h"
 
 namespace lightdeck {
@@ -238,19 +239,12 @@ void ViewHSI::touchCancelled()
 
 bool ViewHSI::handleTouchEvent(QEvent* event, bool onWheel)
 {
-    auto* touch = static_cast<QTouchEvent*>(event);
     if (event->type() == QEvent::TouchCancel) {
         touchCancelled();
         event->accept();
         return true;
     }
-    const QEventPoint* point = nullptr;
-    for (const QEventPoint& p : touch->points()) {
-        if ((m_touchId < 0 && event->type() == QEvent::TouchBegin) || p.id() == m_touchId) {
-            point = &p;
-            break;
-        }
-    }
+    const QEventPoint* point = trackedTouchPoint(event, m_touchId);
     if (!point) {
         event->accept();
         return true;
