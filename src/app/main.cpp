@@ -28,6 +28,9 @@ Q_LOGGING_CATEGORY(lcCore, "lightdeck.core")
 // filters it). `quiet` keeps warnings only.
 void routeCoreLog(bool quiet)
 {
+    // Info lines nobody will see are not even built (the manager logs every
+    // report and every frame at this level).
+    lightdeck::log::setEnabled(lightdeck::log::Level::Info, !quiet && lcCore().isInfoEnabled());
     lightdeck::log::setSink([quiet](lightdeck::log::Level level, std::string_view line) {
         const QString text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
         switch (level) {

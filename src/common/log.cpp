@@ -1,10 +1,14 @@
 #include "common/log.h"
 
-#include <atomic>
 #include <iostream>
 #include <mutex>
 
 namespace lightdeck::log {
+namespace detail {
+
+std::atomic<unsigned> g_enabledLevels{levelBit(Level::Info) | levelBit(Level::Warning)};
+
+}  // namespace detail
 namespace {
 
 std::mutex& sinkMutex()
@@ -19,8 +23,6 @@ Sink& currentSink()
     return sink;
 }
 
-std::atomic<bool> g_debug{false};
-
 }  // namespace
 
 Sink setSink(Sink sink)
@@ -30,12 +32,19 @@ Sink setSink(Sink sink)
     return sink;
 }
 
-void setDebugEnabled(bool enabled) { g_debug = enabled; }
-bool debugEnabled() { return g_debug; }
+void setEnabled(Level level, bool on)
+{
+    if (on)
+        detail::g_enabledLevels.fetch_or(detail::levelBit(level), std::memory_order_relaxed);
+    else
+        detail::g_enabledLevels.fetch_and(~detail::levelBit(level), std::memory_order_relaxed);
+}
+
+void setDebugEnabled(bool enabled) { setEnabled(Level::Debug, enabled); }
 
 void write(Level level, std::string_view line)
 {
-    if (level == Level::Debug && !g_debug)
+    if (!enabled(level))
         return;
     std::lock_guard lock(sinkMutex());
     if (currentSink()) {

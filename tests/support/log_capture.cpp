@@ -4,8 +4,10 @@ namespace lightdeck::testing {
 
 LogCapture::LogCapture(bool withDebug)
     : m_debugBefore(log::debugEnabled())
+    , m_infoBefore(log::infoEnabled())
 {
     log::setDebugEnabled(withDebug);
+    log::setEnabled(log::Level::Info, true);
     m_sinkBefore = log::setSink([this](log::Level, std::string_view line) {
         std::lock_guard lock(m_mutex);
         m_lines.emplace_back(line);
@@ -16,6 +18,7 @@ LogCapture::~LogCapture()
 {
     log::setSink(std::move(m_sinkBefore));
     log::setDebugEnabled(m_debugBefore);
+    log::setEnabled(log::Level::Info, m_infoBefore);
 }
 
 std::vector<std::string> LogCapture::lines() const

@@ -25,6 +25,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
     bool m_debugBefore = false;
+    bool m_infoBefore = true;
     log::Sink m_sinkBefore;
 };
 
