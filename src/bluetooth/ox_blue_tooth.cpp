@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <unordered_map>
 
 #include "common/log.h"
 #include "protocol/hex_text.h"
@@ -31,24 +32,6 @@ bool acceptedManufacturerData(const std::optional<Bytes>& data)
         return false;
     const auto& d = *data;
     return (d[0] == kFiltData1[0] && d[1] == kFiltData1[1]) || (d[0] == kFiltData2[0] && d[1] == kFiltData2[1]);
-}
-
-std::size_t listIndex(ReportList list) { return static_cast<std::size_t>(list); }
-
-// The mode list of a report: byte 1 is the mode, 1..6.
-std::optional<ReportList> modeList(const Bytes& report)
-{
-    if (report.size() < 2)
-        return std::nullopt;
-    switch (report[1]) {
-    case 1: return ReportList::CCT;
-    case 2: return ReportList::HSI;
-    case 3: return ReportList::EFF;
-    case 4: return ReportList::SET;
-    case 5: return ReportList::SOS;
-    case 6: return ReportList::GPM;
-    default: return std::nullopt;
-    }
 }
 
 void logBytesPerByte(const Bytes& bytes)
@@ -220,19 +203,27 @@ void OxBlueTooth::disConnectDevice(std::shared_ptr<Peripheral> peripheral)
 
 void OxBlueTooth::writeDataWithData(const Bytes& data)
 {
-    std::string connected;
-    {
-        std::lock_guard lock(m_mutex);
-        connected = describe(m_connectDict);
+    // The map is described only when someone reads the line: with a large
+    // group it costs more than the writes.
+    if (log::infoEnabled()) {
+        std::string connected;
+        {
+            std::lock_guard lock(m_mutex);
+            connected = describe(m_connectDict);
+        }
+        log::info("已连接设备：" + connected + " \n");
     }
-    log::info("已连接设备：" + connected + " \n");
-    for (const auto& [light, characteristic] : writeTargets())
+    // Every write is requested before any completes: the central sends them
+    // on each light's own link at once, so a group changes together.
+    const auto targets = writeTargets();
+    for (const auto& [light, characteristic] : *targets)
         light->writeValue(data, characteristic, WriteType::WithResponse);
 }
 
 void OxBlueTooth::writeDataWithHexStr(std::string_view hex)
 {
-    for (const auto& [light, characteristic] : writeTargets()) {
+    const auto targets = writeTargets();
+    for (const auto& [light, characteristic] : *targets) {
         auto bytes = convertHexStrToData(hex);
         if (!bytes)
             return;
@@ -287,6 +278,7 @@ void OxBlueTooth::setControlDict(PeripheralMap lights)
     std::erase_if(lights, [](const auto& entry) { return !entry.second; });
     std::lock_guard lock(m_mutex);
     m_controlDict.assign(std::move(lights));
+    m_writeTargets.reset();
 }
 
 void OxBlueTooth::removeUnconnectedFromDiscoverDict()
@@ -319,19 +311,46 @@ CentralState OxBlueTooth::centralState() const
 std::vector<Bytes> OxBlueTooth::reports(ReportList list) const
 {
     std::lock_guard lock(m_mutex);
-    return m_reports[listIndex(list)];
+    return m_reports.reports(list);
+}
+
+std::size_t OxBlueTooth::reportCount(ReportList list) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_reports.size(list);
+}
+
+std::size_t OxBlueTooth::reportMemoryBytes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_reports.memoryBytes();
 }
 
 void OxBlueTooth::shieldModulesFromData(ReportList list, std::size_t index,
                                         const std::function<void(std::uint8_t)>& returnByte) const
 {
-    // Scanned on a snapshot: the callback runs without the lock and may call
-    // back into the manager.
-    for (const Bytes& report : reports(list)) {
-        logBytesPerByte(report);
-        if (index < report.size() && report[index] > 0xF0 && returnByte)
-            returnByte(report[index]);
+    // The callback runs without the lock: it may call back into the manager.
+    if (log::debugEnabled()) {
+        // Every byte of every report is logged, between the callbacks, from a
+        // snapshot (the log is never called with the lock held).
+        for (const Bytes& report : reports(list)) {
+            logBytesPerByte(report);
+            if (index < report.size() && report[index] > 0xF0 && returnByte)
+                returnByte(report[index]);
+        }
+        return;
     }
+    // Without the per-byte lines only the markers matter: gather them in one
+    // pass over the compact lists, no copy of the reports.
+    std::vector<std::uint8_t> markers;
+    {
+        std::lock_guard lock(m_mutex);
+        m_reports.collectMarkers(list, index, markers);
+    }
+    if (!returnByte)
+        return;
+    for (std::uint8_t marker : markers)
+        returnByte(marker);
 }
 
 // --- central callbacks (centralQueue) ---------------------------------------
@@ -452,6 +471,7 @@ void OxBlueTooth::didDiscoverCharacteristics(const std::shared_ptr<Peripheral>& 
         if (!wanted.empty() && sameUuid(uuid, wanted)) {
             std::lock_guard lock(m_mutex);
             m_characterDict.set(peripheral->identifier(), characteristic);
+            m_writeTargets.reset();
         }
         // Reports arrive as notifications: a stack delivers them only once
         // they are enabled.
@@ -467,15 +487,17 @@ void OxBlueTooth::didUpdateValue(const std::shared_ptr<Peripheral>&,
     if (!characteristic || !sameUuid(characteristic->uuid(), kReportCharacteristic))
         return;
     const std::optional<Bytes> value = characteristic->value();
-    log::info("特定的vale = <" + (value ? hexTextFromBytes(*value) : std::string("(null)")) + ">");
+    // Reports may come by the thousand a second: the hex text is built only
+    // when the line is read.
+    if (log::infoEnabled())
+        log::info("特定的vale = <" + (value ? hexTextFromBytes(*value) : std::string("(null)")) + ">");
     if (!value)
         return;
     {
+        // Into ALLData and the list of its mode; a report too short to carry
+        // its mode byte stays in ALLData only.
         std::lock_guard lock(m_mutex);
-        m_reports[listIndex(ReportList::ALL)].push_back(*value);
-        // A report too short to carry its mode byte stays in ALLData only.
-        if (auto list = modeList(*value))
-            m_reports[listIndex(*list)].push_back(*value);
+        m_reports.append(*value);
     }
     logBytesPerByte(*value);
 }
@@ -515,16 +537,24 @@ std::shared_ptr<OxBlueToothDelegate> OxBlueTooth::lockedDelegate() const
     return m_delegate.lock();
 }
 
-std::vector<std::pair<std::shared_ptr<Peripheral>, std::shared_ptr<Characteristic>>>
-OxBlueTooth::writeTargets() const
+std::shared_ptr<const OxBlueTooth::WriteTargets> OxBlueTooth::writeTargets() const
 {
-    std::vector<std::pair<std::shared_ptr<Peripheral>, std::shared_ptr<Characteristic>>> targets;
     std::lock_guard lock(m_mutex);
+    if (m_writeTargets)
+        return m_writeTargets;
+    auto targets = std::make_shared<WriteTargets>();
+    // Lights under control by identifier, so the join is linear in the maps.
+    std::unordered_map<std::string_view, const std::shared_ptr<Peripheral>*> control;
+    control.reserve(m_controlDict.size());
+    for (const auto& [id, light] : m_controlDict.entries())
+        control.emplace(id, &light);
     for (const auto& [id, characteristic] : m_characterDict.entries()) {
-        if (const auto* light = m_controlDict.get(id); light && *light && characteristic)
-            targets.emplace_back(*light, characteristic);
+        auto it = control.find(id);
+        if (it != control.end() && *it->second && characteristic)
+            targets->emplace_back(*it->second, characteristic);
     }
-    return targets;
+    m_writeTargets = std::move(targets);
+    return m_writeTargets;
 }
 
 }  // namespace lightdeck

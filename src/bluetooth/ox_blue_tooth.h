@@ -27,13 +27,11 @@
 #include <vector>
 
 #include "bluetooth/central.h"
+#include "bluetooth/report_store.h"
 #include "common/ordered_map.h"
 #include "protocol/bytes.h"
 
 namespace lightdeck {
-
-// The per-mode report lists; a report's byte 1 is its mode (1..6).
-enum class ReportList { ALL, CCT, HSI, EFF, SET, SOS, GPM };
 
 // Events of the manager. Every event has an empty default: a delegate
 // overrides the ones it handles. All arrive on centralQueue except
@@ -138,11 +136,16 @@ public:
     std::shared_ptr<Peripheral> peripheral() const;
     CentralState centralState() const;
 
-    // Every report of that list, in order of arrival.
+    // Every report of that list, in order of arrival (copies).
     std::vector<Bytes> reports(ReportList list) const;
+    // Number of reports in that list.
+    std::size_t reportCount(ReportList list) const;
+    // Heap bytes the stored reports take (see ReportStore).
+    std::size_t reportMemoryBytes() const;
     // Calls back, on the caller's thread, with each marker byte (above F0)
     // found at that position of the list's reports, in order of arrival.
-    // Reports too short to have that position are skipped.
+    // Reports too short to have that position are skipped. The lists are
+    // read under the lock, the callback runs without it.
     void shieldModulesFromData(ReportList list, std::size_t index,
                                const std::function<void(std::uint8_t)>& returnByte) const;
 
@@ -172,9 +175,12 @@ private:
     // The state handler: scans when powered on and a service filter is set.
     void updateScanForState();
     std::shared_ptr<OxBlueToothDelegate> lockedDelegate() const;
-    // The targets of one frame: (light, command characteristic) pairs.
-    std::vector<std::pair<std::shared_ptr<Peripheral>, std::shared_ptr<Characteristic>>>
-    writeTargets() const;
+    // The targets of one frame: (light, command characteristic) pairs, in
+    // characterDict order. Kept between frames and built again only after
+    // characterDict or controlDict changed, so a frame to a large group costs
+    // one reference count, not a join of the two maps.
+    using WriteTargets = std::vector<std::pair<std::shared_ptr<Peripheral>, std::shared_ptr<Characteristic>>>;
+    std::shared_ptr<const WriteTargets> writeTargets() const;
 
     mutable std::mutex m_mutex;
     // Wakes the rename settle wait early when the manager is destroyed.
@@ -191,8 +197,9 @@ private:
     bool m_isChangeName = false;
     std::chrono::milliseconds m_renameSettleDelay{3000};
     CentralState m_state = CentralState::Unknown;
-    // Index: ReportList value.
-    std::vector<Bytes> m_reports[7];
+    ReportStore m_reports;
+    // Built by writeTargets(), dropped whenever the maps it joins change.
+    mutable std::shared_ptr<const WriteTargets> m_writeTargets;
 
     // The central as the callbacks see it: published once the factory has
     // returned, withdrawn first thing in the destructor.

@@ -405,6 +405,47 @@ TEST_F(OxBlueToothTest, ControlledLightWithoutCharacteristicIsSkippedUntilFound)
     EXPECT_EQ(a.writes(), std::vector<Bytes>{kCctFrame});
 }
 
+// The targets of a frame are kept between frames: every change of the lights
+// under control must be followed by the very next frame.
+TEST_F(OxBlueToothTest, EachFrameGoesToTheLightsUnderControlAtThatMoment)
+{
+    VirtualLight& a = addLight("A");
+    VirtualLight& b = addLight("B");
+    VirtualLight& c = addLight("C");
+    scan();
+    auto pa = connect(a);
+    auto pb = connect(b);
+    auto pc = connect(c);
+    const std::vector<std::pair<std::vector<std::shared_ptr<Peripheral>>, std::uint8_t>> steps{
+        {{pa, pb}, 1}, {{pc}, 2}, {{}, 3}, {{pa}, 4}, {{pa}, 5}, {{pb, pc, pa}, 6}};
+    for (const auto& [lights, brightness] : steps) {
+        OxBlueTooth::PeripheralMap map;
+        for (const auto& p : lights)
+            map.emplace_back(p->identifier(), p);
+        manager.setControlDict(map);
+        manager.writeDataWithData(Bytes{0xAA, 0x01, brightness, 0x2F, 0x00, 0x00, 0xBB});
+    }
+    simulator.waitIdle();
+    auto brightnesses = [](const VirtualLight& light) {
+        std::vector<int> out;
+        for (const Bytes& w : light.writes())
+            out.push_back(w.at(2));
+        return out;
+    };
+    EXPECT_EQ(brightnesses(a), (std::vector<int>{1, 4, 5, 6}));
+    EXPECT_EQ(brightnesses(b), (std::vector<int>{1, 6}));
+    EXPECT_EQ(brightnesses(c), (std::vector<int>{2, 6}));
+
+    // A light that reconnects is found anew and keeps receiving frames.
+    c.dropConnection();
+    simulator.waitIdle();
+    scan();
+    connect(c);
+    manager.writeDataWithData(Bytes{0xAA, 0x01, 7, 0x2F, 0x00, 0x00, 0xBB});
+    simulator.waitIdle();
+    EXPECT_EQ(brightnesses(c), (std::vector<int>{2, 6, 7}));
+}
+
 TEST_F(OxBlueToothTest, WriteErrorIsLoggedAsFailure)
 {
     VirtualLight& a = addLight("A");
@@ -602,6 +643,54 @@ TEST_F(OxBlueToothTest, ShieldScanPassesOnlyMarkersAboveF0InArrivalOrder)
     manager.shieldModulesFromData(ReportList::CCT, 40, [&](std::uint8_t b) { seen.push_back(b); });
     EXPECT_TRUE(seen.empty());
 }
+
+// The log levels decide which lines are built, never what is kept or found:
+// reports, frames and shield markers are the same with every level on or off.
+struct LogLevelCase {
+    const char* what;
+    bool info;
+    bool debug;
+};
+
+class LogLevelTest : public OxBlueToothTest, public ::testing::WithParamInterface<LogLevelCase> {};
+
+TEST_P(LogLevelTest, LevelsChangeTheLinesOnly)
+{
+    const auto& param = GetParam();
+    VirtualLight& light = addLight("Reporter");
+    scan();
+    auto p = connect(light);
+    control({p});
+
+    LogCapture log(param.debug);
+    log::setEnabled(log::Level::Info, param.info);
+    const std::vector<Bytes> reports{{0xAA, 0x01, 0xF3, 0xFF, 0, 0, 0xBB},
+                                     {0xAA, 0x01, 0x10, 0x20, 0, 0, 0xBB},
+                                     {0xAA, 0x01},
+                                     {0xAA, 0x01, 0xF9, 0xF1, 0, 0, 0xBB}};
+    for (const Bytes& r : reports)
+        light.sendReport(r);
+    manager.writeDataWithData(kCctFrame);
+    simulator.waitIdle();
+    std::vector<int> markers;
+    manager.shieldModulesFromData(ReportList::CCT, 3, [&](std::uint8_t b) { markers.push_back(b); });
+    log::setEnabled(log::Level::Info, true);
+
+    EXPECT_EQ(manager.reports(ReportList::CCT), reports) << param.what;
+    EXPECT_EQ(markers, (std::vector<int>{0xFF, 0xF1})) << param.what;
+    EXPECT_EQ(light.writes(), std::vector<Bytes>{kCctFrame}) << param.what;
+    EXPECT_EQ(log.count("特定的vale = <aa01f3ff0000bb>"), param.info ? 1u : 0u) << param.what;
+    EXPECT_EQ(log.contains("已连接设备："), param.info) << param.what;
+    // Per-byte lines: 23 bytes received, and the same 23 again in the scan.
+    EXPECT_EQ(log.count("--byte: "), param.debug ? 46u : 0u) << param.what;
+    EXPECT_EQ(log.contains("--byte: f1 "), param.debug) << param.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, LogLevelTest,
+                         ::testing::Values(LogLevelCase{"quiet", false, false}, LogLevelCase{"info", true, false},
+                                           LogLevelCase{"debugOnly", false, true},
+                                           LogLevelCase{"everything", true, true}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(OxBlueToothTest, ShieldCallbackMayCallBackIntoTheManager)
 {
