@@ -30,11 +30,16 @@ void SerialQueue::async(Task task) { asyncAfter(std::chrono::nanoseconds::zero()
 
 void SerialQueue::asyncAfter(std::chrono::nanoseconds delay, Task task)
 {
+    asyncAt(Clock::now() + delay, std::move(task));
+}
+
+void SerialQueue::asyncAt(Clock::time_point due, Task task)
+{
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping)
             return;
-        m_tasks.emplace(std::make_pair(Clock::now() + delay, m_sequence++), std::move(task));
+        m_tasks.emplace(std::make_pair(due, m_sequence++), std::move(task));
     }
     m_wake.notify_all();
 }

@@ -33,6 +33,9 @@ public:
 
     void async(Task task);
     void asyncAfter(std::chrono::nanoseconds delay, Task task);
+    // Due at an absolute time: tasks given the same time run in submission
+    // order (a delay measured from "now" could not promise that).
+    void asyncAt(Clock::time_point due, Task task);
     // Runs the task on the queue and waits for it. Must not be called from the
     // queue itself (it would wait for itself): then the task runs inline.
     void sync(const Task& task);

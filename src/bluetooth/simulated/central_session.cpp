@@ -1,6 +1,7 @@
 #include "bluetooth/simulated/central_session.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "bluetooth/simulated/simulated_central.h"
 #include "bluetooth/simulated/simulator_world.h"
@@ -67,13 +68,18 @@ void CentralSession::shutdown()
 
 void CentralSession::postLocked(std::chrono::nanoseconds delay, std::function<void()> task)
 {
+    postAtLocked(Clock::now() + delay, std::move(task));
+}
+
+void CentralSession::postAtLocked(Clock::time_point due, std::function<void()> task)
+{
     if (m_closed || !m_queue)
         return;
     ++m_pending;
     m_world->tasksAddedLocked(1);
     // `this` outlives every task: the session owns the queue, and shutdown
     // joins it before the session can go.
-    m_queue->asyncAfter(delay, [this, task = std::move(task)] {
+    m_queue->asyncAt(due, [this, task = std::move(task)] {
         task();
         std::lock_guard lock(m_world->mutex());
         if (!m_closed) {  // shutdown already wrote off the tasks it found
@@ -88,6 +94,18 @@ bool CentralSession::isQueueThreadLocked() const { return m_queue && m_queue->is
 std::chrono::nanoseconds CentralSession::connectionIntervals(int count) const
 {
     return m_world->options().timing.connectionInterval * count;
+}
+
+CentralSession::Clock::time_point CentralSession::nextEvent(const Link& link) const
+{
+    const auto now = Clock::now();
+    const auto interval = connectionIntervals(1);
+    if (interval <= std::chrono::nanoseconds::zero())
+        return now;
+    // Events fall at eventPhase + k * interval on the clock, so every write
+    // of one interval meets the same event and they keep their order.
+    const auto intoInterval = now.time_since_epoch() % interval;
+    return now + (link.eventPhase - intoInterval + interval) % interval;
 }
 
 // ---- links -----------------------------------------------------------------
@@ -114,6 +132,12 @@ CentralSession::Link& CentralSession::ensureLinkLocked(VirtualLight& light)
     if (added) {
         it->second.peripheral = std::make_shared<SimulatedPeripheral>(light.identifier(), weak_from_this());
         it->second.light = &light;
+        // From the identifier, not the random source: the seed's sequence of
+        // draws (and so every event order) stays as it was.
+        const auto interval = connectionIntervals(1).count();
+        if (interval > 0)
+            it->second.eventPhase = std::chrono::nanoseconds(
+                static_cast<std::int64_t>(std::hash<std::string>{}(light.identifier()) % static_cast<std::size_t>(interval)));
     }
     return it->second;
 }
@@ -434,8 +458,10 @@ void CentralSession::writeValue(SimulatedPeripheral& peripheral, const Bytes& va
             });
         return;
     }
-    // Request and response each take a connection event.
-    postLocked(connectionIntervals(2), [this, identifier = peripheral.identifier(), generation = link->generation,
+    // The request goes at the link's next connection event and the response
+    // comes one event later. Links do not wait for each other: writes to a
+    // group go out together, each on its own link's events.
+    postAtLocked(nextEvent(*link) + connectionIntervals(1), [this, identifier = peripheral.identifier(), generation = link->generation,
                                         value, characteristic, type] {
         completeWrite(identifier, generation, value, characteristic, type);
     });

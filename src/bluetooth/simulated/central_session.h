@@ -82,12 +82,18 @@ private:
         bool servicesDiscovered = false;
         bool characteristicsDiscovered = false;
         bool notifying = false;
+        // Where this link's connection events fall within each connection
+        // interval: every link has its own, as on the air.
+        std::chrono::nanoseconds eventPhase{0};
     };
     using Clock = std::chrono::steady_clock;
     using Plan = std::vector<std::pair<std::chrono::nanoseconds, std::string>>;
 
     void postLocked(std::chrono::nanoseconds delay, std::function<void()> task);
+    void postAtLocked(Clock::time_point due, std::function<void()> task);
     std::chrono::nanoseconds connectionIntervals(int count) const;
+    // The link's next connection event: now, or less than one interval on.
+    Clock::time_point nextEvent(const Link& link) const;
 
     Link* linkLocked(const Peripheral* peripheral);
     Link* linkForLightLocked(const std::string& identifier);

@@ -18,14 +18,16 @@ struct TimingModel {
     // A connection completes (or fails) after a random delay in [min, max].
     std::chrono::nanoseconds connectionDelayMin{0};
     std::chrono::nanoseconds connectionDelayMax{0};
-    // One connection event. A write with response, service or characteristic
-    // discovery each take two (request and answer); a notification one.
+    // The connection interval: each link has a connection event this often,
+    // at a phase of its own. A write with response goes at the link's next
+    // event and is answered one interval later; service or characteristic
+    // discovery take two intervals (request and answer); a notification one.
     std::chrono::nanoseconds connectionInterval{0};
 
     static TimingModel zero() { return {}; }
     // Typical figures of a phone or laptop talking to a small light: 100 ms
     // advertising, 50-150 ms to connect, 7.5 ms connection interval (a write
-    // round trip of 15 ms).
+    // round trip of 7.5 to 15 ms, by where the link's next event falls).
     static TimingModel realistic()
     {
         using namespace std::chrono_literals;
