@@ -83,6 +83,12 @@ void CellDevice::setPeripheral(std::shared_ptr<Peripheral> peripheral)
 
 void CellDevice::showState(PeripheralState state)
 {
+    // A list reload sets every row again; a style sheet is parsed and the
+    // button re-polished on each set, so only a change is applied.
+    if (state == m_shownState)
+        return;
+    if (state != PeripheralState::Disconnecting)
+        m_shownState = state;
     switch (state) {
     case PeripheralState::Disconnected:
         m_buttonConnect->setText(QStringLiteral("未连接\nDISCONNECTED"));

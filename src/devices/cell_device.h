@@ -23,6 +23,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 #include "bluetooth/central.h"
 
@@ -62,6 +63,8 @@ private:
     void layoutChildren();
 
     std::shared_ptr<Peripheral> m_peripheral;
+    // The state whose look the button shows; none before the first.
+    std::optional<PeripheralState> m_shownState;
     int m_indexPath = -1;
     QLabel* m_imageView = nullptr;
     QLabel* m_labelName = nullptr;

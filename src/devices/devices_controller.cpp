@@ -1,5 +1,6 @@
 #include "devices/devices_controller.h"
 
+#include <QElapsedTimer>
 #include <QGraphicsDropShadowEffect>
 #include <QIcon>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <QTransform>
 
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -62,12 +64,23 @@ public:
 private:
     void reload()
     {
+        // One reload per turn of the main loop: while one is queued, later
+        // events ride on it (it reads the map when it runs). A burst of
+        // discoveries thus costs one rebuild, not one each.
+        if (m_reloadQueued.exchange(true))
+            return;
         // The relay runs the function only while the screen exists.
-        m_relay->post([screen = m_screen] { screen->reloadData(); });
+        m_relay->post([this, screen = m_screen] {
+            // Cleared before the map is read: an event after this point
+            // queues a reload of its own.
+            m_reloadQueued.store(false);
+            screen->reloadData();
+        });
     }
 
     std::shared_ptr<MainThreadRelay> m_relay;
     DevicesController* m_screen = nullptr;
+    std::atomic<bool> m_reloadQueued{false};
 };
 
 std::string identifierList(const OxBlueTooth::PeripheralMap& devices)
@@ -99,6 +112,10 @@ DevicesController::DevicesController(QWidget* parent)
 {
     m_ui->setupUi(this);
     m_relay = std::make_shared<MainThreadRelay>(this);
+    // Builds the rows a reload had no time for, on the next turn.
+    m_rowBuilder.setSingleShot(true);
+    m_rowBuilder.setInterval(0);
+    connect(&m_rowBuilder, &QTimer::timeout, this, &DevicesController::reloadData);
     m_bluetoothEvents = std::make_shared<DevicesControllerEvents>(m_relay, this);
     styleControls();
 
@@ -269,22 +286,32 @@ void DevicesController::reloadData()
     const auto devices = OxBlueTooth::sharedInstance().discoverDict();
     QListWidget* list = m_ui->devicesList;
     const int wanted = static_cast<int>(devices.size());
-    // Rows are reused; only the difference is added or removed.
+    // Rows are reused; only the difference is added or removed. Removing is
+    // cheap and done at once. A new row costs about a millisecond (widgets,
+    // style sheets), so new rows are added for at most kRowBuildBudgetMs per
+    // turn of the event loop and the rest on the next turns: a crowd of
+    // lights arriving never freezes the screen.
     while (list->count() > wanted)
         delete list->takeItem(list->count() - 1);
-    while (list->count() < wanted) {
+    QElapsedTimer budget;
+    budget.start();
+    for (int built = 0; list->count() < wanted && (built == 0 || budget.elapsed() < kRowBuildBudgetMs); ++built) {
         auto* item = new QListWidgetItem(list);
         item->setFlags(Qt::ItemIsEnabled);
         item->setSizeHint({list->viewport()->width(), CellDevice::kRowHeight});
         list->setItemWidget(item, new CellDevice);
     }
+    if (list->count() < wanted)
+        m_rowBuilder.start();
     int connected = 0;
     for (int row = 0; row < wanted; ++row) {
-        CellDevice* cell = cellAt(row);
-        cell->setPeripheral(devices[static_cast<std::size_t>(row)].second);
-        cell->setIndexPath(row);
-        if (devices[static_cast<std::size_t>(row)].second->state() == PeripheralState::Connected)
+        const auto& device = devices[static_cast<std::size_t>(row)].second;
+        if (device->state() == PeripheralState::Connected)
             ++connected;
+        if (CellDevice* cell = cellAt(row)) {
+            cell->setPeripheral(device);
+            cell->setIndexPath(row);
+        }
     }
     m_ui->countLabel->setText(QStringLiteral("设备 %1 · 已连接 %2").arg(wanted).arg(connected));
 }

@@ -48,6 +48,9 @@ public:
     // The icon turns a quarter turn each tick, for this long after a scan.
     static constexpr int kRotateIntervalMs = 100;
     static constexpr int kStopRotateMs = 8000;
+    // Time a reload may spend building new rows before it leaves the rest to
+    // the next turn of the event loop (well within a 60 Hz frame).
+    static constexpr int kRowBuildBudgetMs = 6;
 
     explicit DevicesController(QWidget* parent = nullptr);
     ~DevicesController() override;
@@ -61,7 +64,10 @@ public:
     // The "appDidBecomeActive" notification: a scan, as the scan button runs.
     void appDidBecomeActive();
 
-    // Rebuilds the rows from the manager's discoverDict. Main thread.
+    // Brings the rows in line with the manager's discoverDict: removed rows
+    // go and every row shows its light at once; new rows are built within a
+    // time budget, the rest on the following turns of the event loop.
+    // Main thread.
     void reloadData();
     // Ends the icon's turn: both timers go, the scan button takes taps again.
     void stopRotate();
@@ -114,6 +120,8 @@ private:
     double m_iconRotation = 0.0;
     QPointer<QTimer> m_rotateTimer;
     QPointer<QTimer> m_stopTimer;
+    // Zero-time single shot that resumes a reload's row building.
+    QTimer m_rowBuilder;
 };
 
 }  // namespace lightdeck

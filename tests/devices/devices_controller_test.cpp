@@ -334,6 +334,56 @@ TEST_F(DevicesControllerTest, EventsAfterTheScreenIsGoneAreDropped)
     EXPECT_FALSE(light.isConnected());
 }
 
+// Counts the functions handed to an object's thread (queued calls).
+class QueuedCallCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
+// A burst of discoveries must not rebuild the list once per light (the
+// screen would stall for the whole burst), and must still show every light,
+// including one heard after the burst.
+TEST_F(DevicesControllerTest, BurstOfDiscoveriesIsShownWithOneReload)
+{
+    constexpr int kLights = 200;
+    std::vector<VirtualLight*> lights;
+    for (int i = 0; i < kLights; ++i)
+        lights.push_back(&addLight("Burst " + std::to_string(i)));
+    launchApp();
+    ASSERT_TRUE(waitUntil([&] {
+        waitCentralIdle();
+        return devices().rowCount() == kLights;
+    }));
+
+    QueuedCallCounter reloads;
+    devices().installEventFilter(&reloads);
+    // The rescan drops every light, then hears all of them again while the
+    // main thread is busy elsewhere.
+    NotificationCenter::defaultCenter().post(QStringLiteral("appDidBecomeActive"));
+    ASSERT_EQ(devices().rowCount(), 0);
+    testing::processSimulator().waitIdle();
+    // Rows are built over a few turns of the event loop; the reload that the
+    // burst queued is one.
+    ASSERT_TRUE(waitUntil([&] { return devices().rowCount() == kLights; }));
+    EXPECT_LE(reloads.count, 2) << "one reload for the whole burst, not one per light";
+    for (const VirtualLight* light : lights)
+        EXPECT_GE(rowOf(*light), 0) << light->name();
+
+    // The next event after the burst reloads again.
+    VirtualLight& late = addLight("Late");
+    EXPECT_TRUE(waitForRow(late));
+    EXPECT_EQ(devices().rowCount(), kLights + 1);
+    devices().removeEventFilter(&reloads);
+}
+
 // A peripheral whose state the test sets, for the row's looks.
 class StatePeripheral : public Peripheral {
 public:
