@@ -390,13 +390,17 @@ void OxBlueTooth::didDiscoverPeripheral(const std::shared_ptr<Peripheral>& perip
 {
     if (!peripheral || !acceptedManufacturerData(advertisement.manufacturerData))
         return;
+    const bool logging = log::infoEnabled();
     std::string found;
     {
         std::lock_guard lock(m_mutex);
         m_discoverDict.set(peripheral->identifier(), peripheral);
-        found = describe(m_discoverDict);
+        // The whole map, on every advertisement: built only when read.
+        if (logging)
+            found = describe(m_discoverDict);
     }
-    log::info("搜索到的设备：" + found);
+    if (logging)
+        log::info("搜索到的设备：" + found);
     if (auto delegate = lockedDelegate())
         delegate->didDiscoverPeripheral(peripheral);
 }
