@@ -7,7 +7,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "bluetooth/ox_blue_tooth.h"
+#include "common/log.h"
 #include "bluetooth/simulated/light_simulator.h"
 #include "panels/setting_controller.h"
 #include "panels/view_cct.h"
@@ -18,6 +23,16 @@
 namespace {
 
 using lightdeck::SettingController;
+
+// The manager's side of its central, to hand it reports as the radio would.
+lightdeck::CentralDelegate* g_central = nullptr;
+
+class ReportCharacteristic final : public lightdeck::Characteristic {
+public:
+    std::string uuid() const override { return "FFF2"; }
+    std::optional<lightdeck::Bytes> value() const override { return m_value; }
+    lightdeck::Bytes m_value;
+};
 
 void buildScreen(benchmark::State& state, qint64 index)
 {
@@ -84,6 +99,29 @@ void BM_RenderHueWheelImage(benchmark::State& state)
 }
 BENCHMARK(BM_RenderHueWheelImage)->Unit(benchmark::kMillisecond);
 
+// Last: the reports stay for the rest of the run.
+// The control screen opened with N reports stored (the lists only grow, so
+// the sizes run in increasing order): status reports spread over the six
+// modes, one in a thousand carrying a marker at every parameter position.
+void BM_BuildControlScreenWithReports(benchmark::State& state)
+{
+    auto& manager = lightdeck::OxBlueTooth::sharedInstance();
+    const auto wanted = static_cast<std::size_t>(state.range(0));
+    auto report = std::make_shared<ReportCharacteristic>();
+    for (std::size_t i = manager.reportCount(lightdeck::ReportList::ALL); i < wanted; ++i) {
+        const auto p = static_cast<std::uint8_t>(i % 1000 == 0 ? 0xF5 : i % 100);
+        report->m_value = {0xAA, static_cast<std::uint8_t>(1 + i % 6), p, p, p, p, 0xBB};
+        g_central->didUpdateValue(nullptr, report, std::nullopt);
+    }
+    state.counters["reports"] = static_cast<double>(manager.reportCount(lightdeck::ReportList::ALL));
+    buildScreen(state, 0);
+}
+BENCHMARK(BM_BuildControlScreenWithReports)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -94,7 +132,14 @@ int main(int argc, char** argv)
     // The manager on virtual lights, as in a simulated run; none is in
     // range, so the panels scan empty report lists.
     static lightdeck::LightSimulator simulator;
-    lightdeck::OxBlueTooth::setSharedCentralFactory(simulator.centralFactory());
+    lightdeck::OxBlueTooth::setSharedCentralFactory(
+        [factory = simulator.centralFactory()](lightdeck::CentralDelegate& delegate) {
+            g_central = &delegate;
+            return factory(delegate);
+        });
+    (void)lightdeck::OxBlueTooth::sharedInstance();
+    // The lines of a quiet run: info lines are neither built nor written.
+    lightdeck::log::setEnabled(lightdeck::log::Level::Info, false);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
