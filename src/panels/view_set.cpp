@@ -74,7 +74,10 @@ void ViewSET::createUI()
         const auto tag = unavailableColourTag(marker);
         if (!tag)
             return;
-        if (auto* button = qobject_cast<QAbstractButton*>(viewWithTag(this, *tag))) {
+        // Every stored report that names the colour calls back (a light
+        // repeats its markers at each connection): restyle it once.
+        auto* button = qobject_cast<QAbstractButton*>(viewWithTag(this, *tag));
+        if (button && !button->testAttribute(Qt::WA_ForceDisabled)) {
             button->setStyleSheet(buttonStyle(shieldedColor()));
             button->setEnabled(false);
         }
