@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -100,14 +101,19 @@ int main(int argc, char** argv)
 
     std::unique_ptr<VirtualLightsWindow> lightsWindow;
     if (backend.simulator) {
-        lightsWindow = std::make_unique<VirtualLightsWindow>(*backend.simulator);
-        lightsWindow->resize(lightsWindow->sizeHint());
-        // Beside the application window, which keeps the focus.
-        QWidget* window = delegate.window();
-        lightsWindow->move(window->frameGeometry().topRight() + QPoint(24, 0));
-        lightsWindow->show();
-        window->raise();
-        window->activateWindow();
+        // Built on the loop's first turn, after the application window's
+        // first paint (already queued by its show()): the scan screen is on
+        // screen sooner.
+        QTimer::singleShot(0, &app, [&lightsWindow, &delegate, simulator = backend.simulator] {
+            lightsWindow = std::make_unique<VirtualLightsWindow>(*simulator);
+            lightsWindow->resize(lightsWindow->sizeHint());
+            // Beside the application window, which keeps the focus.
+            QWidget* window = delegate.window();
+            lightsWindow->move(window->frameGeometry().topRight() + QPoint(24, 0));
+            lightsWindow->show();
+            window->raise();
+            window->activateWindow();
+        });
     }
     return app.exec();
 }
