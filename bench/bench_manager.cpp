@@ -185,6 +185,28 @@ void BM_IngestReportsLogOn(benchmark::State& state) { ingestBatch(state, true); 
 BENCHMARK(BM_IngestReports)->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_IngestReportsLogOn)->Unit(benchmark::kNanosecond);
 
+// The layout the store replaced, for comparison: ALL and the mode lists as
+// vectors of whole reports, each report copied into two of them.
+void BM_PlainListsMemory(benchmark::State& state)
+{
+    constexpr std::size_t kReports = 1'000'000;
+    double bytesPerReport = 0;
+    for (auto _ : state) {
+        const std::size_t before = bench::liveHeapBytes();
+        {
+            std::vector<Bytes> lists[7];
+            for (std::size_t i = 0; i < kReports; ++i) {
+                Bytes r = statusReport(i);
+                lists[0].push_back(r);
+                lists[r[1]].push_back(std::move(r));
+            }
+            bytesPerReport = static_cast<double>(bench::liveHeapBytes() - before) / kReports;
+        }
+    }
+    state.counters["heap_bytes_per_report"] = bytesPerReport;
+}
+BENCHMARK(BM_PlainListsMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // One panel's shield scan (one list, one position) with N stored reports,
 // spread over the six modes, one in a thousand carrying a marker.
 void BM_ShieldScan(benchmark::State& state)

@@ -130,6 +130,8 @@ def main():
     t.add("report ingest, log off", m["BM_IngestReports"]["items_per_second"] / 1e6, "M/s", 1.0, ">=", 2)
     t.add("report ingest, log on", m["BM_IngestReportsLogOn"]["items_per_second"] / 1e6, "M/s", None, None, 2)
     t.add("memory per stored 7-byte report (heap)", m["BM_IngestReports"]["heap_bytes_per_report"], "B", 16, "<=", 2)
+    t.add("memory per 7-byte report in plain vector lists (old layout)",
+          pick(m, "BM_PlainListsMemory")["heap_bytes_per_report"], "B", None, None, 1)
     t.add("memory per stored 7-byte report (store capacity)",
           m["BM_IngestReports"]["store_bytes_per_report"], "B", None, None, 2)
     for n in (10_000, 100_000, 1_000_000):
