@@ -229,9 +229,11 @@ BENCHMARK(BM_GroupSkew)->UseManualTime()->Iterations(40)->Unit(benchmark::kMilli
 
 int main(int argc, char** argv)
 {
-    // The manager logs each write completion; the figures are the radio's
-    // and the dispatch's, not the log's.
+    // The manager logs each frame and each write completion: a quiet run
+    // (info lines off, as in bench_manager's "log off" figures), so the
+    // figures are the radio's and the dispatch's, not the log's.
     lightdeck::log::setSink([](lightdeck::log::Level, std::string_view) {});
+    lightdeck::log::setEnabled(lightdeck::log::Level::Info, false);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
