@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTransform>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <string>
@@ -295,11 +296,21 @@ void DevicesController::reloadData()
         delete list->takeItem(list->count() - 1);
     QElapsedTimer budget;
     budget.start();
-    for (int built = 0; list->count() < wanted && (built == 0 || budget.elapsed() < kRowBuildBudgetMs); ++built) {
-        auto* item = new QListWidgetItem(list);
-        item->setFlags(Qt::ItemIsEnabled);
-        item->setSizeHint({list->viewport()->width(), CellDevice::kRowHeight});
-        list->setItemWidget(item, new CellDevice);
+    while (list->count() < wanted) {
+        // Rows are inserted a few at a time: the view lays out every row
+        // widget it has at each insertion, so one at a time would cost the
+        // square of the row count.
+        const int first = list->count();
+        const int batch = std::min(kRowBatch, wanted - first);
+        list->insertItems(first, QStringList(batch, QString()));
+        for (int row = first; row < first + batch; ++row) {
+            QListWidgetItem* item = list->item(row);
+            item->setFlags(Qt::ItemIsEnabled);
+            item->setSizeHint({list->viewport()->width(), CellDevice::kRowHeight});
+            list->setItemWidget(item, new CellDevice);
+        }
+        if (budget.elapsed() >= kRowBuildBudgetMs)
+            break;
     }
     if (list->count() < wanted)
         m_rowBuilder.start();
