@@ -51,16 +51,18 @@ public:
         const double cpuStart = threadCpuMs();
         const bool handled = nested(receiver, event);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        longestCpuMs = std::max(longestCpuMs, threadCpuMs() - cpuStart);
+        const double cpuMs = threadCpuMs() - cpuStart;
+        longestCpuMs = std::max(longestCpuMs, cpuMs);
         if (ms > longestMs) {
             longestMs = ms;
             longestWhat = QStringLiteral("%1 to %2").arg(int(event->type())).arg(
                 QString::fromLatin1(receiver->metaObject()->className()));
         }
-        if (ms > 16.0) {
+        if (ms > 16.0)
             ++over16;
+        if (ms > 16.0 || cpuMs > 12.0) {
             QObject* parent = receiver->parent();
-            std::fprintf(stderr, "stall: %.1f ms, event %d to %s (in %s)\n", ms, int(event->type()),
+            std::fprintf(stderr, "stall: %.1f ms (%.1f ms CPU), event %d to %s (in %s)\n", ms, cpuMs, int(event->type()),
                          receiver->metaObject()->className(), parent ? parent->metaObject()->className() : "-");
         }
         if (event->type() == QEvent::MetaCall && receiver == watched)
