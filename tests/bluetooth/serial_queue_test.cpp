@@ -54,6 +54,23 @@ TEST(SerialQueue, DelayedTasksRunByDueTimeAndWaitIdleWaitsForThem)
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
+// Tasks given one absolute time run in the order they were given, whatever
+// time passed between the calls; an earlier time still goes first.
+TEST(SerialQueue, TasksAtTheSameTimeKeepSubmissionOrder)
+{
+    SerialQueue queue("centralQueue");
+    std::vector<int> order;  // touched only on the queue
+    const auto due = SerialQueue::Clock::now() + 20ms;
+    for (int i = 0; i < 50; ++i)
+        queue.asyncAt(due, [&, i] { order.push_back(i); });
+    queue.asyncAt(due - 5ms, [&] { order.push_back(-1); });
+    queue.waitIdle();
+    ASSERT_EQ(order.size(), 51u);
+    EXPECT_EQ(order.front(), -1);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(order[static_cast<std::size_t>(i) + 1], i);
+}
+
 TEST(SerialQueue, SyncFromTheQueueRunsInline)
 {
     SerialQueue queue("q");
