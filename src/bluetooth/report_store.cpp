@@ -79,6 +79,12 @@ void ReportStore::append(std::span<const std::uint8_t> report)
     }
     ++m_counts[s];
     m_order.push(static_cast<std::uint8_t>(s));
+    int& uniform = m_uniformLength[s];
+    const int length = report.size() < kLongLength ? static_cast<int>(report.size()) : kMixedLengths;
+    if (uniform == kNoRecord)
+        uniform = length;
+    else if (uniform != length)
+        uniform = kMixedLengths;
 }
 
 ReportStore::Record ReportStore::readRecord(const Chunks& stream, std::size_t offset)
@@ -117,15 +123,53 @@ void ReportStore::collectMarkers(ReportList list, std::size_t position, std::vec
         return record.data + record.length;
     };
     if (list != ReportList::ALL) {
-        const Chunks& stream = m_streams[static_cast<std::size_t>(list)];
-        for (std::size_t offset = 0; offset < stream.size();)
-            offset = scanStream(stream, offset);
+        const auto s = static_cast<std::size_t>(list);
+        collectFromStream(m_streams[s], m_uniformLength[s], position, out);
         return;
     }
     std::array<std::size_t, kStreams> cursor{};
     for (std::size_t i = 0; i < m_order.size(); ++i) {
         const std::size_t s = m_order.at(i);
         cursor[s] = scanStream(m_streams[s], cursor[s]);
+    }
+}
+
+void ReportStore::collectFromStream(const Chunks& stream, int uniformLength, std::size_t position,
+                                    std::vector<std::uint8_t>& out)
+{
+    if (uniformLength >= 0) {
+        // Every record is a length byte and uniformLength bytes: the byte
+        // wanted sits at a fixed stride, and the reads do not wait on each
+        // other.
+        const auto length = static_cast<std::size_t>(uniformLength);
+        if (position >= length)
+            return;
+        for (std::size_t offset = 1 + position; offset < stream.size(); offset += length + 1) {
+            const std::uint8_t byte = stream.at(offset);
+            if (byte > 0xF0)
+                out.push_back(byte);
+        }
+        return;
+    }
+    // The hot loop of every panel build: most records (a length byte and a
+    // short report) lie inside one chunk and are read straight from it.
+    for (std::size_t offset = 0; offset < stream.size();) {
+        const std::size_t within = offset % kChunkBytes;
+        const std::uint8_t* chunk = stream.chunkAt(offset);
+        const std::uint8_t length = chunk[within];
+        if (length != kLongLength && within + 1 + length <= kChunkBytes) {
+            if (position < length && chunk[within + 1 + position] > 0xF0)
+                out.push_back(chunk[within + 1 + position]);
+            offset += 1 + std::size_t{length};
+            continue;
+        }
+        const Record record = readRecord(stream, offset);
+        if (position < record.length) {
+            const std::uint8_t byte = stream.at(record.data + position);
+            if (byte > 0xF0)
+                out.push_back(byte);
+        }
+        offset = record.data + record.length;
     }
 }
 

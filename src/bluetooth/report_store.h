@@ -10,7 +10,9 @@
 // little-endian) and the report's bytes. A 7-byte report thus costs 9 bytes.
 //
 // Streams grow in fixed chunks of kChunkBytes that never move or double, so
-// there is no spare capacity beyond the last chunk of each stream.
+// there is no spare capacity beyond the last chunk of each stream. A stream
+// whose reports all have one length (the usual 7 bytes) is scanned by
+// stride, without reading each length.
 //
 // Not thread-safe: the owner (OxBlueTooth) serialises access.
 
@@ -73,6 +75,8 @@ private:
         std::span<const std::uint8_t> contiguous(std::size_t offset, std::size_t count) const;
         std::size_t size() const { return m_size; }
         std::size_t memoryBytes() const;
+        // The chunk holding offset.
+        const std::uint8_t* chunkAt(std::size_t offset) const { return m_chunks[offset / kChunkBytes].get(); }
 
     private:
         std::vector<std::unique_ptr<std::uint8_t[]>> m_chunks;
@@ -91,6 +95,14 @@ private:
         std::size_t data = 0;
     };
     static Record readRecord(const Chunks& stream, std::size_t offset);
+    static void collectFromStream(const Chunks& stream, int uniformLength, std::size_t position,
+                                  std::vector<std::uint8_t>& out);
+
+    // uniform length of a stream: every record so far has this length (then
+    // record k starts at k * (length + 1)); kNoRecord before the first,
+    // kMixedLengths once two lengths (or a long one) were seen.
+    static constexpr int kNoRecord = -2;
+    static constexpr int kMixedLengths = -1;
     static std::size_t streamOf(std::span<const std::uint8_t> report);
     template <typename Visit>
     static void visitRecord(const Chunks& stream, const Record& record, std::vector<std::uint8_t>& scratch,
@@ -98,6 +110,8 @@ private:
 
     std::array<Chunks, kStreams> m_streams;
     std::array<std::size_t, kStreams> m_counts{};
+    std::array<int, kStreams> m_uniformLength{kNoRecord, kNoRecord, kNoRecord, kNoRecord,
+                                              kNoRecord, kNoRecord, kNoRecord};
     // One byte a report, in order of arrival: the stream that holds it.
     Chunks m_order;
 };

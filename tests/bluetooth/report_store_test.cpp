@@ -105,6 +105,54 @@ TEST(ReportStoreTest, RandomReportsAcrossChunkBoundariesReadBackExactly)
     expectSame(store, model, "random reports");
 }
 
+// A list whose reports all have one length is scanned by stride: lengths
+// that put records across chunk edges, and a list that stops being uniform
+// half way, must read back as the plain lists do.
+struct LengthCase {
+    const char* what;
+    std::vector<std::size_t> lengths;  // cycled through, one report each
+    std::size_t reports;
+};
+
+class ReportStoreLengthTest : public ::testing::TestWithParam<LengthCase> {};
+
+// `count` lengths of 7, then one other.
+std::vector<std::size_t> sevensThen(std::size_t count, std::size_t other)
+{
+    std::vector<std::size_t> lengths(count, 7);
+    lengths.push_back(other);
+    return lengths;
+}
+
+TEST_P(ReportStoreLengthTest, ScansMatchThePlainLists)
+{
+    const auto& param = GetParam();
+    std::mt19937 random(11);
+    ReportStore store;
+    ModelStore model;
+    for (std::size_t i = 0; i < param.reports; ++i) {
+        const std::size_t length = param.lengths[i % param.lengths.size()];
+        Bytes r(length);
+        for (auto& b : r)
+            b = static_cast<std::uint8_t>(random() % 5 == 0 ? 0xF0 + random() % 16 : random() % 0xF0);
+        if (length > 1)
+            r[1] = static_cast<std::uint8_t>(1 + random() % 6);
+        store.append(r);
+        model.append(r);
+    }
+    expectSame(store, model, param.what);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, ReportStoreLengthTest,
+    ::testing::Values(LengthCase{"sevenBytes", {7}, 5000},           // 8-byte records: never across an edge
+                      LengthCase{"tenBytes", {10}, 5000},            // 11-byte records: many across an edge
+                      LengthCase{"twoBytes", {2}, 9000},
+                      LengthCase{"longestShort", {254}, 400},
+                      LengthCase{"sevenThenMixed", sevensThen(999, 3), 2500},
+                      LengthCase{"mixed", {7, 3, 7, 7, 12}, 5000}),
+    [](const auto& info) { return std::string(info.param.what); });
+
 TEST(ReportStoreTest, ForEachVisitsInArrivalOrderWithTheWholeReport)
 {
     ReportStore store;
