@@ -169,8 +169,9 @@ def main():
         print("start-up: no figure (the programs did not report a first paint)", file=sys.stderr)
 
     load = os.getloadavg()
-    print(f"# {platform.node()} {platform.machine()}, {os.cpu_count()} cores, "
-          f"load {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}")
+    machine = (f"{platform.node()} {platform.machine()}, {os.cpu_count()} cores, "
+               f"load {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}")
+    print(f"Run: {machine}, Release build.\n" if args.markdown else f"# {machine}")
     t.print(args.markdown)
 
 
