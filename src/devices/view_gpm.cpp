@@ -17,6 +17,7 @@
 
 #include "bluetooth/ox_blue_tooth.h"
 #include "common/log.h"
+#include "common/log_text.h"
 #include "controls/ox_toast.h"
 #include "devices/long_press_recognizer.h"
 #include "devices/shared_store.h"
@@ -90,7 +91,7 @@ std::string describe(const OxBlueTooth::PeripheralMap& lights)
 {
     std::string text = "{";
     for (const auto& [id, light] : lights)
-        text += "\n    " + id + " = " + (light && !light->name().empty() ? light->name() : std::string("(no name)")) + ";";
+        text += "\n    " + id + " = " + (light && !light->name().empty() ? escapedForLog(light->name()) : std::string("(no name)")) + ";";
     return text + (lights.empty() ? "}" : "\n}");
 }
 
