@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -100,6 +101,17 @@ QString fromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Resident memory of this process in KiB (0 where /proc is missing).
+long residentKiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0;
+    long resident = 0;
+    if (!(statm >> size >> resident))
+        return 0;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
 // A corner of `area` outside `avoid`.
 QPoint pointOutside(const QRect& avoid, const QRect& area)
 {
@@ -147,7 +159,10 @@ bool SoakDriver::run(long steps, const std::function<void()>& beat)
         ++m_stepsDone;
         if (!checkInvariants())
             return false;
+        if (m_stepsDone == steps / 10)
+            m_residentAfterWarmUp = residentKiB();
     }
+    m_residentAtEnd = residentKiB();
     // The adapter back on for whatever comes next.
     if (!m_simulator.isPoweredOn()) {
         recordFault("adapter on");
@@ -483,7 +498,7 @@ void SoakDriver::groupPageAction(ViewGPM* panel)
         return false;
     };
 
-    int choice = pick({4, 0.2, 1.5, 1.2, 0.15});
+    int choice = pick({4, 0.4, 1.5, 1.2, 0.15});
     if (groups == 0 && (choice == 0 || choice == 1))
         choice = 2;
     QListWidget* members = panel->tableView();
@@ -766,6 +781,8 @@ std::string SoakDriver::summary() const
     out << "  the lights received " << m_framesReceived << " frames and " << m_renamesReceived
         << " rename messages, all well-formed; " << m_reportsSent << " reports delivered\n"
         << "  a light was under control after " << m_stepsWithControl << " steps\n"
+        << "  resident memory: " << m_residentAfterWarmUp << " KiB after a tenth of the steps, " << m_residentAtEnd
+        << " KiB at the end\n"
         << "  preferences file checked " << m_preferencesChecks << " times; log: " << m_logLines << " lines, "
         << m_logWarnings << " warnings\n";
     return out.str();

@@ -138,6 +138,8 @@ private:
     long m_reportsSent = 0;
     long m_preferencesChecks = 0;
     long m_stepsWithControl = 0;
+    long m_residentAfterWarmUp = 0;  // KiB
+    long m_residentAtEnd = 0;        // KiB
 
     mutable std::mutex m_mutex;  // guards the members below (watchdog, log threads)
     std::deque<std::string> m_recent;
