@@ -648,11 +648,16 @@ bool SoakDriver::checkInvariants()
         if (groups.size() != members.size())
             return fail("groupList has " + std::to_string(groups.size()) + " groups, deviceInGroup "
                         + std::to_string(members.size()));
+        int selected = 0;
         for (const json& group : groups) {
             if (!group.is_object() || !group.value("title", json()).is_string()
                 || !group.value("selected", json()).is_boolean())
                 return fail("a malformed group record: " + group.dump());
+            selected += group["selected"].get<bool>() ? 1 : 0;
         }
+        // One group at most is the one chosen for control.
+        if (selected > 1)
+            return fail(std::to_string(selected) + " groups are stored as selected: " + groups.dump());
         for (const json& map : members) {
             if (!map.is_object())
                 return fail("a membership map that is not an object: " + map.dump());

@@ -10,8 +10,9 @@
 // a popup list, the control screen's current page, or the scan screen. After
 // every step the driver lets the central queue and the event loop settle and
 // checks the invariants:
-//  - the preferences file parses, is mode 0600, and its two arrays
-//    (groupList, deviceInGroup) have the same length;
+//  - the preferences file parses, is mode 0600, its two arrays (groupList,
+//    deviceInGroup) have the same length, and at most one group is stored
+//    as selected;
 //  - every value a light received is a well-formed frame or rename message;
 //  - the lights under control are a subset of what the last screen action
 //    that chose them put there (the tapped light, the chosen group's
