@@ -177,7 +177,7 @@ TEST(PreferencesKillTest, AKilledSaveLeavesTheOldOrTheNewValueNeverAMix)
         SCOPED_TRACE("kill " + std::to_string(round + 1) + " of " + std::to_string(kills) + ", seed "
                      + std::to_string(seed));
         WriterProcess writer(file);
-        ASSERT_TRUE(writer.started());
+        ASSERT_TRUE(writer.started()) << "cannot start " << LIGHTDECK_PREFERENCES_WRITER;
         ASSERT_TRUE(writer.waitForStarts(std::uniform_int_distribution<int>(1, 3)(random)))
             << "the writer stopped or hung before it was killed";
         const timespec pause{0, std::uniform_int_distribution<long>(0, 2'000'000)(random)};
