@@ -12,6 +12,7 @@
 #include "app/light_preview.h"
 #include "bluetooth/simulated/light_simulator.h"
 #include "devices/main_thread_relay.h"
+#include "ui/display_name.h"
 #include "ui/images.h"
 
 namespace lightdeck {
@@ -77,7 +78,7 @@ void VirtualLightsWindow::refresh()
     for (VirtualLight* light : m_simulator.lights()) {
         Card card;
         card.identifier = light->identifier();
-        card.name = QString::fromStdString(light->name());
+        card.name = displayName(light->name());
         card.connected = light->isConnected();
         card.output = light->output();
         card.mode = QString::fromStdString(card.output.describe());

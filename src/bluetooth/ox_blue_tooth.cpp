@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "common/log.h"
+#include "common/log_text.h"
 #include "protocol/hex_text.h"
 
 namespace lightdeck {
@@ -49,7 +50,7 @@ std::string describe(const OrderedMap<std::string, std::shared_ptr<Peripheral>>&
 {
     std::string text = "{";
     for (const auto& [id, p] : map.entries()) {
-        text += "\n    " + id + " = " + (p && !p->name().empty() ? p->name() : std::string("(no name)")) + ";";
+        text += "\n    " + id + " = " + (p && !p->name().empty() ? escapedForLog(p->name()) : std::string("(no name)")) + ";";
     }
     return text + (map.empty() ? "}" : "\n}");
 }
@@ -532,7 +533,7 @@ void OxBlueTooth::didWriteValue(const std::shared_ptr<Peripheral>& peripheral,
 
 void OxBlueTooth::didUpdateName(const std::shared_ptr<Peripheral>& peripheral)
 {
-    log::info("修改名字成功" + std::string(peripheral ? "：" + peripheral->name() : ""));
+    log::info("修改名字成功" + std::string(peripheral ? "：" + escapedForLog(peripheral->name()) : ""));
 }
 
 std::shared_ptr<OxBlueToothDelegate> OxBlueTooth::lockedDelegate() const

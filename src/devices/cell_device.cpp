@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "bluetooth/ox_blue_tooth.h"
+#include "ui/display_name.h"
 #include "ui/images.h"
 
 namespace lightdeck {
@@ -77,7 +78,7 @@ void CellDevice::setPeripheral(std::shared_ptr<Peripheral> peripheral)
         showState(PeripheralState::Disconnected);
         return;
     }
-    m_labelName->setText(QString::fromStdString(m_peripheral->name()));
+    m_labelName->setText(displayName(m_peripheral->name()));
     showState(m_peripheral->state());
 }
 

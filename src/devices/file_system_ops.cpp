@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +128,28 @@ int FileSystemOps::syncDirectory(const std::filesystem::path& folder)
         return err;
     const int result = retry([&] { return ::fsync(fd); });
     ::close(fd);
+    return result;
+}
+
+int FileSystemOps::listFolder(const std::filesystem::path& folder, std::vector<std::string>& names)
+{
+    names.clear();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return errno;
+    int result = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            result = errno;
+            break;
+        }
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..")
+            names.emplace_back(name);
+    }
+    ::closedir(dir);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -41,6 +42,8 @@ public:
     virtual int removeFile(const std::filesystem::path& file);
     // fsync of a folder, so that a rename in it survives a power cut.
     virtual int syncDirectory(const std::filesystem::path& folder);
+    // The names (not paths) of a folder's entries, "." and ".." left out.
+    virtual int listFolder(const std::filesystem::path& folder, std::vector<std::string>& names);
 };
 
 }  // namespace lightdeck

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <utility>
+#include <vector>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -252,13 +253,38 @@ int JsonFilePreferences::writeFile(const std::string& text, std::string& failedS
     if (err == 0 && (err = m_ops.rename(temporary, m_file)) != 0)
         failedStep = "rename";
     if (err != 0) {
+        // Should this fail too, the next store's first write removes it.
         m_ops.removeFile(temporary);
         return err;
     }
 
     if ((err = m_ops.syncDirectory(folder)) != 0)
         failedStep = "fsync folder";
+    if (!m_leftoversRemoved) {
+        removeLeftoverTemporaries(folder);
+        m_leftoversRemoved = true;
+    }
     return err;
+}
+
+void JsonFilePreferences::removeLeftoverTemporaries(const std::filesystem::path& folder)
+{
+    // Only names this store's own mkstemp pattern makes: the file's name,
+    // ".tmp-" and six characters. Our own temporary is renamed by now.
+    const std::string prefix = m_file.filename().string() + ".tmp-";
+    std::vector<std::string> names;
+    if (m_ops.listFolder(folder, names) != 0)
+        return;
+    int removed = 0;
+    for (const auto& name : names) {
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        if (m_ops.removeFile(folder / name) == 0)
+            ++removed;
+    }
+    if (removed > 0)
+        log::info("preferences: removed " + std::to_string(removed)
+                  + " temporary file(s) left by an interrupted save");
 }
 
 }  // namespace lightdeck

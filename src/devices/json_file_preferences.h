@@ -5,9 +5,12 @@
 // The file is one JSON object; keys this program does not know are kept.
 // It is read once, when the store is made; from then on the in-memory object
 // is the truth and every change is written through at once:
-//  - atomically: a temporary file in the same folder (mode 0600) is written,
-//    flushed with fsync and renamed over the file, then the folder is
-//    fsynced. A missing folder is created with mode 0700.
+//  - atomically: a temporary file in the same folder (mode 0600,
+//    "preferences.json.tmp-XXXXXX") is written, flushed with fsync and
+//    renamed over the file, then the folder is fsynced. A missing folder is
+//    created with mode 0700. A process killed mid-write leaves at most such
+//    a temporary beside an intact file; it is never read, and the first
+//    successful write of a store removes every one left over.
 //  - A file that does not parse, or whose root is not an object, is moved
 //    aside as "preferences.json.corrupt-<UTC time>" (a "-2", "-3"... suffix
 //    when that name is taken), a warning is logged and the store starts
@@ -70,6 +73,8 @@ private:
     // The atomic replace; returns 0 or an errno value and names the step.
     int writeFile(const std::string& text, std::string& failedStep);
     int makeFolder(const std::filesystem::path& folder);
+    // Removes the temporaries of writers that died before their rename.
+    void removeLeftoverTemporaries(const std::filesystem::path& folder);
 
     const std::filesystem::path m_file;
     FileSystemOps& m_ops;
@@ -85,6 +90,8 @@ private:
     // Held for a whole disk write, so writes happen one at a time and in
     // order; taken before m_mutex, never after it.
     std::mutex m_writeMutex;
+    // Guarded by m_writeMutex: leftover temporaries have been looked for.
+    bool m_leftoversRemoved = false;
 };
 
 }  // namespace lightdeck

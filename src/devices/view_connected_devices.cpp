@@ -16,6 +16,7 @@
 #include "common/log.h"
 #include "devices/group_store.h"
 #include "devices/shared_store.h"
+#include "ui/display_name.h"
 #include "ui/notification_center.h"
 
 namespace lightdeck {
@@ -175,7 +176,7 @@ void ViewConnectedDevices::reloadData()
 void ViewConnectedDevices::configureRow(QListWidgetItem* item, const std::string& identifier, int flag)
 {
     const auto device = deviceOf(OxBlueTooth::sharedInstance().discoverDict(), identifier);
-    item->setText(device ? QString::fromStdString(device->name()) : QString());
+    item->setText(device ? displayName(device->name()) : QString());
     item->setData(Qt::UserRole, QString::fromStdString(identifier));
     // The check mark only when ticked; an unticked row keeps the mark's room
     // empty, so the names stay aligned.

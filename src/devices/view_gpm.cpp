@@ -17,6 +17,7 @@
 
 #include "bluetooth/ox_blue_tooth.h"
 #include "common/log.h"
+#include "common/log_text.h"
 #include "controls/ox_toast.h"
 #include "devices/long_press_recognizer.h"
 #include "devices/shared_store.h"
@@ -24,6 +25,7 @@
 #include "protocol/text_limits.h"
 #include "ui/alert_controller.h"
 #include "ui/application_window.h"
+#include "ui/display_name.h"
 #include "ui/edit_view.h"
 #include "ui/gradient_background.h"
 #include "ui/gradient_painting.h"
@@ -90,7 +92,7 @@ std::string describe(const OxBlueTooth::PeripheralMap& lights)
 {
     std::string text = "{";
     for (const auto& [id, light] : lights)
-        text += "\n    " + id + " = " + (light && !light->name().empty() ? light->name() : std::string("(no name)")) + ";";
+        text += "\n    " + id + " = " + (light && !light->name().empty() ? escapedForLog(light->name()) : std::string("(no name)")) + ";";
     return text + (lights.empty() ? "}" : "\n}");
 }
 
@@ -212,7 +214,8 @@ void ViewGPM::fitButtonView()
 
 void ViewGPM::createButtonWithDictionary(const GroupRecord& record, std::size_t position)
 {
-    const QString title = QString::fromStdString(record.title);
+    // A title from the preferences file is untrusted like a light's name.
+    const QString title = displayName(record.title);
     const int w = groupButtonWidth(title);
     if (m_cursorX + w > m_allWidth) {
         m_cursorX = kFlowStart;
@@ -373,7 +376,7 @@ void ViewGPM::renameGroup(std::size_t position)
         self->store().renameGroup(self->m_arrayTitles, position, title.toStdString());
         // The button keeps its width and place until the buttons are rebuilt.
         if (QAbstractButton* button = self->groupButton(position))
-            button->setText(buttonText(title));
+            button->setText(buttonText(displayName(title)));
     });
     alert->present();
 }
@@ -428,7 +431,7 @@ void ViewGPM::reloadMemberList()
     QListWidget* list = m_ui->tableView;
     list->clear();
     for (const auto& [identifier, name] : m_deviceDict) {
-        auto* item = new QListWidgetItem(QString::fromStdString(name));
+        auto* item = new QListWidgetItem(displayName(name));
         item->setData(Qt::UserRole, QString::fromStdString(identifier));
         item->setSizeHint(QSize(0, kRowHeight));
         item->setFont(panelFont());

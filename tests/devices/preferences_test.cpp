@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -242,6 +243,97 @@ TEST_F(JsonFilePreferencesTest, AFailedStepLeavesTheOldFileAndKeepsTheValue)
         EXPECT_EQ((*reopened.objectForKey("groupList"))[0]["title"], "new");
         EXPECT_EQ(reopened.objectForKey("other"), json(1));
     }
+}
+
+TEST_F(JsonFilePreferencesTest, AFullDiskOrAReadOnlyFolderIsLoggedAndKeepsTheOldFile)
+{
+    struct Case {
+        const char* what;
+        const char* failStep;
+        int error;
+    };
+    const Case cases[] = {
+        {"disk full while writing", "writeAll", ENOSPC},
+        {"disk full at fsync (delayed allocation)", "syncFile", ENOSPC},
+        {"quota exceeded", "writeAll", EDQUOT},
+        {"read-only file system", "createTemporary", EROFS},
+        {"folder not writable", "createTemporary", EACCES},
+        {"read-only file system, no folder yet", "makeDirectory", EROFS},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(folder());
+        writeFile(R"({"groupList":[{"title":"old","selected":false}],"deviceInGroup":[{}]})");
+        const std::string before = TempFolder::read(file());
+
+        FaultyOps ops;
+        JsonFilePreferences prefs(file(), ops);
+        ops.failStep = c.failStep;
+        ops.failError = c.error;
+        if (std::string(c.failStep) == "makeDirectory")
+            std::filesystem::remove_all(folder());
+        LogCapture log;
+        prefs.setObject("groupList", json::array({{{"title", "new"}, {"selected", false}}}));
+
+        EXPECT_EQ(prefs.lastError(), std::error_code(c.error, std::generic_category()));
+        // One warning that names the file and says why, in the system's words.
+        EXPECT_EQ(log.count("cannot save " + file().string()), 1u);
+        EXPECT_TRUE(log.contains(std::generic_category().message(c.error)));
+        EXPECT_EQ((*prefs.objectForKey("groupList"))[0]["title"], "new");
+        if (std::string(c.failStep) != "makeDirectory") {
+            EXPECT_EQ(TempFolder::read(file()), before);
+            EXPECT_EQ(TempFolder::list(folder()), std::vector<std::string>{"preferences.json"});
+        }
+    }
+}
+
+TEST_F(JsonFilePreferencesTest, AReallyReadOnlyFolderIsLoggedAndKeepsTheOldFile)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into a read-only folder anyway (the seam test covers EACCES)";
+    writeFile(R"({"groupList":[]})");
+    std::filesystem::permissions(folder(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    {
+        JsonFilePreferences prefs(file());
+        LogCapture log;
+        prefs.setObject("groupList", json::array({{{"title", "new"}, {"selected", false}}}));
+        EXPECT_EQ(prefs.lastError(), std::error_code(EACCES, std::generic_category()));
+        EXPECT_TRUE(log.contains("cannot save"));
+        EXPECT_EQ(TempFolder::read(file()), R"({"groupList":[]})");
+    }
+    std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
+}
+
+TEST_F(JsonFilePreferencesTest, TemporariesLeftByAKilledSaveAreNeverReadAndGoAtTheNextSave)
+{
+    writeFile(R"({"groupList":[{"title":"real","selected":false}]})");
+    // A loose mode from an older program or the user's editor.
+    std::filesystem::permissions(file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
+                                             | std::filesystem::perms::group_read
+                                             | std::filesystem::perms::others_read);
+    // Two saves killed before their rename: one cut short, one whole (and
+    // newer than the file, which must still win: it was never renamed).
+    TempFolder::write(folder() / "preferences.json.tmp-Ab12Cd", R"({"groupList":[{"ti)");
+    TempFolder::write(folder() / "preferences.json.tmp-zz99ZZ", R"({"groupList":[{"title":"temp"}]})");
+    // Names that are not this store's temporaries stay.
+    TempFolder::write(folder() / "preferences.json.tmp-notmine", "x");
+    TempFolder::write(folder() / "other.json.tmp-Ab12Cd", "x");
+    TempFolder::write(folder() / "preferences.json.corrupt-20260101T000000Z", "x");
+
+    LogCapture log;
+    JsonFilePreferences prefs(file());
+    EXPECT_EQ((*prefs.objectForKey("groupList"))[0]["title"], "real");
+    EXPECT_TRUE(prefs.movedAsideTo().empty());
+    EXPECT_EQ(TempFolder::list(folder()).size(), 6u);  // loading removes nothing
+
+    prefs.setObject("deviceInGroup", json::array({json::object()}));
+    EXPECT_TRUE(log.contains("removed 2 temporary file(s)"));
+    EXPECT_EQ(TempFolder::list(folder()),
+              (std::vector<std::string>{"other.json.tmp-Ab12Cd", "preferences.json",
+                                        "preferences.json.corrupt-20260101T000000Z",
+                                        "preferences.json.tmp-notmine"}));
+    EXPECT_EQ(modeOf(file()), 0600u);
+    EXPECT_EQ(fileJson()["groupList"][0]["title"], "real");
 }
 
 TEST_F(JsonFilePreferencesTest, AFailedFolderSyncIsReportedButTheFileIsReplaced)

@@ -10,6 +10,7 @@
 #include "bluetooth/qt/qt_peripheral.h"
 #include "bluetooth/qt/qt_service.h"
 #include "common/log.h"
+#include "common/log_text.h"
 
 namespace lightdeck {
 namespace {
@@ -44,7 +45,7 @@ QtLightSession::~QtLightSession() { teardown(); }
 
 std::string QtLightSession::describe() const
 {
-    return m_peripheral->identifier() + " (" + m_peripheral->name() + ")";
+    return m_peripheral->identifier() + " (" + escapedForLog(m_peripheral->name()) + ")";
 }
 
 void QtLightSession::open()
