@@ -5,7 +5,9 @@
 // "centralQueue" thread as fast as it can, while the main thread reads every
 // map, runs the shield scan on every list, replaces the lights under
 // control, writes frames, connects and disconnects lights and toggles the
-// rename follow-up. Run under ThreadSanitizer (scripts/tsan) this is where a
+// rename follow-up. The script waits for one main-thread round every 200
+// events, so the two sides interleave however the threads are scheduled.
+// Run under ThreadSanitizer (scripts/tsan) this is where a
 // data race or a lock-order problem shows; in every build the end state must
 // match what the central did: no report lost, duplicated or misfiled, every
 // write completed once, and the maps agreeing with the connections.
@@ -189,6 +191,18 @@ public:
         m_wake.notify_all();
     }
     bool scriptDone() const { return m_scriptDone.load(); }
+    // The main thread calls this once a round. The script waits for one round
+    // every kEventsPerRound events, so both sides really run interleaved
+    // however the threads are scheduled.
+    void mainRoundDone()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_mainRounds;
+        }
+        m_wake.notify_all();
+    }
+    static constexpr int kEventsPerRound = 200;
     // Asks for the end; returns once every earlier request is answered.
     bool finish()
     {
@@ -327,7 +341,14 @@ private:
         }
         m_delegate.centralDidUpdateState(CentralState::PoweredOn);
         std::mt19937 random(20261206);
-        for (int i = 0; i < m_eventCount && !m_stop; ++i) {
+        for (int i = 0; i < m_eventCount; ++i) {
+            if (i % kEventsPerRound == 0) {
+                std::unique_lock lock(m_mutex);
+                const auto roundsWanted = static_cast<std::size_t>(i / kEventsPerRound);
+                m_wake.wait(lock, [&] { return m_stop || m_mainRounds >= roundsWanted; });
+                if (m_stop)
+                    break;
+            }
             scripted(random);
             answerRequests();
         }
@@ -359,6 +380,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Request> m_requests;
     std::size_t m_writesRequested = 0;
+    std::size_t m_mainRounds = 0;
     bool m_started = false;
     bool m_stop = false;
     bool m_finishRequested = false;
@@ -492,6 +514,7 @@ TEST_P(ManagerStress, BothThreadsAtFullSpeedLoseNothing)
             renaming = !renaming;
             manager.setIsChangeName(renaming);
         }
+        central->mainRoundDone();
     }
     manager.setIsChangeName(false);
     ASSERT_TRUE(central->finish()) << "the central did not finish";
@@ -502,7 +525,7 @@ TEST_P(ManagerStress, BothThreadsAtFullSpeedLoseNothing)
 
     // Enough of both sides ran at once for the test to mean something.
     EXPECT_GE(record.events, static_cast<std::size_t>(param.events));
-    EXPECT_GT(rounds, 10u);
+    EXPECT_GE(rounds, static_cast<std::size_t>(param.events / StressCentral::kEventsPerRound));
     EXPECT_GT(record.writesCompleted, 0u);
 
     // No report lost, duplicated, reordered or misfiled.
