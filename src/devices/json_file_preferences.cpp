@@ -1,8 +1,10 @@
 #include "devices/json_file_preferences.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +29,39 @@ std::string utcStamp()
     char text[32] = {};
     std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
     return text;
+}
+
+// Deeper nesting than this makes a file corrupt. nlohmann::json copies,
+// compares and writes values recursively: a file nested some 100 000 levels
+// deep (200 kB of brackets) would overflow the stack when the groups are
+// read or the file is saved. This program's own file nests 3 levels.
+constexpr std::size_t kMaxNesting = 64;
+
+// The deepest nesting of arrays and objects in JSON text; brackets inside
+// strings do not count.
+std::size_t nestingDepth(std::string_view text)
+{
+    std::size_t depth = 0;
+    std::size_t deepest = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
 }
 
 std::filesystem::path folderOf(const std::filesystem::path& file)
@@ -82,6 +117,10 @@ void JsonFilePreferences::load()
         return;
     }
 
+    if (nestingDepth(text) > kMaxNesting) {
+        moveAside("nests deeper than " + std::to_string(kMaxNesting) + " levels");
+        return;
+    }
     nlohmann::json root = nlohmann::json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (root.is_discarded()) {
         moveAside("is not valid JSON");
