@@ -16,6 +16,7 @@
 // manager keeps its reports in.
 
 #include "bluetooth/ox_blue_tooth.h"
+#include "bluetooth/simulated/simulated_characteristic.h"
 
 #include <gtest/gtest.h>
 
@@ -44,30 +45,6 @@ using namespace std::chrono_literals;
 
 constexpr std::array kLists{ReportList::ALL, ReportList::CCT, ReportList::HSI, ReportList::EFF,
                             ReportList::SET, ReportList::SOS, ReportList::GPM};
-
-class StressCharacteristic final : public Characteristic {
-public:
-    explicit StressCharacteristic(std::string uuid)
-        : m_uuid(std::move(uuid))
-    {
-    }
-    std::string uuid() const override { return m_uuid; }
-    std::optional<Bytes> value() const override
-    {
-        std::lock_guard lock(m_mutex);
-        return m_value;
-    }
-    void setValue(Bytes value)
-    {
-        std::lock_guard lock(m_mutex);
-        m_value = std::move(value);
-    }
-
-private:
-    const std::string m_uuid;
-    mutable std::mutex m_mutex;
-    std::optional<Bytes> m_value;
-};
 
 class StressService final : public Service {
 public:
@@ -111,8 +88,8 @@ public:
         m_name = std::move(name);
     }
 
-    const std::shared_ptr<StressCharacteristic> command = std::make_shared<StressCharacteristic>("FFF1");
-    const std::shared_ptr<StressCharacteristic> report = std::make_shared<StressCharacteristic>("FFF2");
+    const std::shared_ptr<SimulatedCharacteristic> command = std::make_shared<SimulatedCharacteristic>("FFF1");
+    const std::shared_ptr<SimulatedCharacteristic> report = std::make_shared<SimulatedCharacteristic>("FFF2");
     const std::shared_ptr<StressService> service = std::make_shared<StressService>(command, report);
 
 private:
