@@ -76,7 +76,6 @@ TEST(OxSliderViewTest, DeletedDelegateLateAndNarrowSizes)
     late->setSliderInCenter(true);
     ASSERT_TRUE(showWindow(&window, QSize(390, 844)));
     EXPECT_EQ(late->thumbCentre(), QPointF(181, 15));
-    drag(late, QPoint(100, 15), QPoint(300, 15));
 
     auto* narrow = new OxSliderView(QRect(10, 300, 24, 30), &window);
     narrow->show();
