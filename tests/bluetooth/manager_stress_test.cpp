@@ -106,7 +106,7 @@ struct StressPeripheral final : Peripheral, std::enable_shared_from_this<StressP
     StressPeripheral(Channel& c, std::string id) : m_channel(c), m_id(std::move(id)) { service->setDiscovered(true); }
     std::string identifier() const override { return m_id; }
     std::string name() const override { return "Stress"; }
-    PeripheralState state() const override { return link; }
+    PeripheralState state() const override { return linkState; }
     std::vector<std::shared_ptr<Service>> services() const override { return {service}; }
     void discoverServices() override {}
     void discoverCharacteristics(const std::shared_ptr<Service>&) override {}
@@ -117,7 +117,7 @@ struct StressPeripheral final : Peripheral, std::enable_shared_from_this<StressP
             m_channel.push({Write, shared_from_this(), value, characteristic});
     }
 
-    std::atomic<PeripheralState> link{PeripheralState::Disconnected};
+    std::atomic<PeripheralState> linkState{PeripheralState::Disconnected};
     const std::shared_ptr<SimulatedCharacteristic> command = std::make_shared<SimulatedCharacteristic>("FFF1");
     const std::shared_ptr<SimulatedCharacteristic> report = std::make_shared<SimulatedCharacteristic>("FFF2");
     const std::shared_ptr<SimulatedService> service =
@@ -155,12 +155,13 @@ struct StressCentral final : Central {
     std::map<std::string, std::shared_ptr<Characteristic>> everConnected; // with its FFF1
     std::size_t disconnections = 0, writesCompleted = 0, writesWithWrongValue = 0;
 
+    // The queue's side.
     // Connects the way a stack does (connected, then the manager asks for
     // services and characteristics and gets them), or disconnects.
     void link(const std::shared_ptr<StressPeripheral>& light, bool up, bool asked = false)
     {
         const auto state = up ? PeripheralState::Connected : PeripheralState::Disconnected;
-        if (light->link.exchange(state) == state)
+        if (light->linkState.exchange(state) == state)
             return;
         std::erase(connectOrder, light->identifier());
         if (up) {
@@ -231,7 +232,7 @@ struct StressCentral final : Central {
         m_delegate.centralDidUpdateState(CentralState::PoweredOn);
         std::mt19937 random(20261206);
         for (int i = 0; i < m_eventCount; ++i) {
-            if (i % kEventsPerCheckpoint == 0 && !channel.await(freshRound, "no main round at a checkpoint", serve))
+            if (i % kEventsPerCheckpoint == 0 && !channel.await(freshRound, "no main round came in time", serve))
                 break;
             scripted(random);
             answerRequests();
@@ -321,11 +322,10 @@ TEST_P(BothThreads, AtFullSpeedLoseNothing)
             manager.removeUnconnectedFromDiscoverDict();
         // The end of the round: wait until the central has answered it all.
         channel.set([&] { ++channel.rounds; });
-        ASSERT_TRUE(channel.await([&] { return channel.answered == channel.asked; }, "a round was not answered"))
-            << channel.failure.load();
+        const auto answered = [&] { return channel.answered == channel.asked; };
+        ASSERT_TRUE(channel.await(answered, "the central did not answer a round in time")) << channel.failure.load();
     }
     ASSERT_STREQ(channel.failure.load(), "");
-    // The figures of the run, for the reliability notes.
 
     // Enough of both sides ran at once for the test to mean something.
     EXPECT_GE(rounds, static_cast<std::size_t>(param.events / kEventsPerCheckpoint));
