@@ -1,7 +1,7 @@
 // The preferences file: atomic replace with private modes, unknown keys kept,
 // every failing step of a save, corrupt or too deeply nested files moved
-// aside and never overwritten, leftovers of killed saves, threads, and a
-// writer process killed in the middle of its saves.
+// aside and never overwritten, leftovers of killed saves, and a writer
+// process killed in the middle of its saves.
 
 #include "devices/json_file_preferences.h"
 
