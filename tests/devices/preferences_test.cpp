@@ -1,513 +1,312 @@
-#include "devices/preferences.h"
+// The preferences file: atomic replace with private modes, unknown keys kept,
+// every failing step of a save, corrupt or too deeply nested files moved
+// aside and never overwritten, leftovers of killed saves, and a writer
+// process killed in the middle of its saves.
 
-#include <atomic>
+#include "devices/json_file_preferences.h"
+
 #include <cerrno>
+#include <csignal>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <sys/stat.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include "devices/temp_folder.h"
+#include "devices/group_store.h"
 #include "support/log_capture.h"
 
 namespace lightdeck {
 namespace {
 
+namespace fs = std::filesystem;
 using nlohmann::json;
 using testing::LogCapture;
-using testing::TempFolder;
 
-mode_t modeOf(const std::filesystem::path& path)
+std::string readText(const fs::path& file)
 {
-    struct stat info {};
-    ::stat(path.c_str(), &info);
-    return info.st_mode & 0777;
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// File operations that fail at one chosen step, and skip fsync for speed
-// where a test asks.
+unsigned modeOf(const fs::path& path) { return static_cast<unsigned>(fs::status(path).permissions()) & 0777; }
+
+// The POSIX operations with one chosen step failing.
 class FaultyOps : public FileSystemOps {
 public:
-    std::string failStep;  // "", or the name of the operation to fail
-    int failError = EIO;
-    bool fastSync = false;
-    std::atomic<int> existingCorruptNames{0};  // renameNoReplace answers EEXIST this often
-    std::atomic<int> syncs{0};
+    explicit FaultyOps(std::string step = {}, int err = EIO) : failStep(std::move(step)), error(err) {}
+    std::string failStep;
+    int error;
 
-    int readFile(const std::filesystem::path& f, std::string& c) override
+    // clang-format off
+    int readFile(const fs::path& f, std::string& c) override { return fails("readFile") ? error : FileSystemOps::readFile(f, c); }
+    int makeDirectory(const fs::path& f, mode_t m) override { return fails("makeDirectory") ? error : FileSystemOps::makeDirectory(f, m); }
+    int createTemporary(std::string& t, int& fd) override { return fails("createTemporary") ? error : FileSystemOps::createTemporary(t, fd); }
+    int syncFile(int fd) override { return fails("syncFile") ? error : FileSystemOps::syncFile(fd); }
+    int rename(const fs::path& a, const fs::path& b) override { return fails("rename") ? error : FileSystemOps::rename(a, b); }
+    int renameNoReplace(const fs::path& a, const fs::path& b) override { return fails("renameNoReplace") ? error : FileSystemOps::renameNoReplace(a, b); }
+    int syncDirectory(const fs::path& f) override { return fails("syncDirectory") ? error : FileSystemOps::syncDirectory(f); }
+    // clang-format on
+    int writeAll(int fd, std::string_view data) override
     {
-        return fail("readFile") ? failError : FileSystemOps::readFile(f, c);
+        if (!fails("writeAll"))
+            return FileSystemOps::writeAll(fd, data);
+        FileSystemOps::writeAll(fd, data.substr(0, data.size() / 2));  // a short write, as a full disk does
+        return error;
     }
-    int makeDirectory(const std::filesystem::path& f, mode_t m) override
-    {
-        return fail("makeDirectory") ? failError : FileSystemOps::makeDirectory(f, m);
-    }
-    int createTemporary(std::string& t, int& fd) override
-    {
-        return fail("createTemporary") ? failError : FileSystemOps::createTemporary(t, fd);
-    }
-    int setMode(int fd, mode_t m) override
-    {
-        return fail("setMode") ? failError : FileSystemOps::setMode(fd, m);
-    }
-    int writeAll(int fd, std::string_view d) override
-    {
-        if (fail("writeAll")) {
-            // A short write before the failure, as a full disk does.
-            FileSystemOps::writeAll(fd, d.substr(0, d.size() / 2));
-            return failError;
-        }
-        return FileSystemOps::writeAll(fd, d);
-    }
-    int syncFile(int fd) override
-    {
-        ++syncs;
-        if (fail("syncFile"))
-            return failError;
-        return fastSync ? 0 : FileSystemOps::syncFile(fd);
-    }
-    int closeFile(int fd) override
-    {
-        if (fail("closeFile")) {
-            FileSystemOps::closeFile(fd);
-            return failError;
-        }
-        return FileSystemOps::closeFile(fd);
-    }
-    int rename(const std::filesystem::path& a, const std::filesystem::path& b) override
-    {
-        return fail("rename") ? failError : FileSystemOps::rename(a, b);
-    }
-    int renameNoReplace(const std::filesystem::path& a, const std::filesystem::path& b) override
-    {
-        if (existingCorruptNames > 0) {
-            --existingCorruptNames;
-            return EEXIST;
-        }
-        return fail("renameNoReplace") ? failError : FileSystemOps::renameNoReplace(a, b);
-    }
-    int syncDirectory(const std::filesystem::path& f) override
-    {
-        if (fail("syncDirectory"))
-            return failError;
-        return fastSync ? 0 : FileSystemOps::syncDirectory(f);
-    }
-
-private:
-    bool fail(const char* step) const { return failStep == step; }
+    bool fails(const char* step) const { return failStep == step; }
 };
 
-// --- In memory -------------------------------------------------------------
-
-TEST(InMemoryPreferencesTest, SetReadRemoveUpdate)
-{
-    InMemoryPreferences prefs;
-    EXPECT_FALSE(prefs.objectForKey("groupList"));
-    prefs.setObject("groupList", json::array({1, 2}));
-    EXPECT_EQ(prefs.objectForKey("groupList"), json::array({1, 2}));
-    prefs.updateObject("groupList", [](std::optional<json> v) {
-        json list = v.value_or(json::array());
-        list.push_back(3);
-        return list;
-    });
-    EXPECT_EQ(prefs.objectForKey("groupList"), json::array({1, 2, 3}));
-    bool sawValue = true;
-    prefs.updateObject("absent", [&](const std::optional<json>& v) {
-        sawValue = v.has_value();
-        return Preferences::keepUnchanged();
-    });
-    EXPECT_FALSE(sawValue);
-    EXPECT_FALSE(prefs.objectForKey("absent"));
-    prefs.removeObjectForKey("groupList");
-    EXPECT_FALSE(prefs.objectForKey("groupList"));
-    prefs.removeObjectForKey("groupList");  // absent: nothing happens
-}
-
-// --- The file ----------------------------------------------------------------
-
-class JsonFilePreferencesTest : public ::testing::Test {
+class PreferencesFileTest : public ::testing::Test {
 protected:
-    std::filesystem::path file() const { return m_folder.path() / "lightdeck" / "preferences.json"; }
-    std::filesystem::path folder() const { return m_folder.path() / "lightdeck"; }
-    json fileJson() const { return json::parse(TempFolder::read(file())); }
-    void writeFile(const std::string& text) const
+    PreferencesFileTest()
     {
-        std::filesystem::create_directories(folder());
-        TempFolder::write(file(), text);
+        std::string pattern = fs::temp_directory_path() / "lightdeck-test-XXXXXX";
+        m_root = ::mkdtemp(pattern.data());
+    }
+    ~PreferencesFileTest() override { fs::remove_all(m_root); }
+
+    fs::path folder() const { return m_root / "config" / "lightdeck"; }
+    fs::path file() const { return folder() / "preferences.json"; }
+    json fileJson() const { return json::parse(readText(file())); }
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> found;
+        for (const auto& entry : fs::directory_iterator(folder()))
+            found.push_back(entry.path().filename().string());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+    void writeFile(const std::string& text, const std::string& name = "preferences.json") const
+    {
+        fs::create_directories(folder());
+        std::ofstream(folder() / name, std::ios::binary | std::ios::trunc) << text;
     }
 
-    TempFolder m_folder;
+    fs::path m_root;
 };
 
-TEST_F(JsonFilePreferencesTest, NoFileMeansEmptyAndNothingIsCreatedUntilAWrite)
+TEST_F(PreferencesFileTest, SavesAPrivateFileThatSurvivesARestartWithUnknownKeysKept)
 {
-    JsonFilePreferences prefs(file());
-    EXPECT_FALSE(prefs.objectForKey("groupList"));
-    EXPECT_FALSE(prefs.lastError());
-    EXPECT_FALSE(std::filesystem::exists(folder()));
-}
-
-TEST_F(JsonFilePreferencesTest, FirstWriteCreatesPrivateFolderAndFile)
-{
-    // Two folder levels missing.
-    const auto deep = m_folder.path() / "config" / "lightdeck" / "preferences.json";
-    JsonFilePreferences prefs(deep);
-    prefs.setObject("groupList", json::array());
-    ASSERT_TRUE(std::filesystem::exists(deep));
-    EXPECT_EQ(modeOf(deep), 0600u);
-    EXPECT_EQ(modeOf(deep.parent_path()), 0700u);
-    EXPECT_EQ(modeOf(deep.parent_path().parent_path()), 0700u);
-    // Only the file: no temporary left behind.
-    EXPECT_EQ(TempFolder::list(deep.parent_path()), std::vector<std::string>{"preferences.json"});
-}
-
-TEST_F(JsonFilePreferencesTest, ValuesSurviveARestart)
-{
-    const json groups = json::parse(R"([{"title":"客厅","selected":true},{"title":"","selected":false}])");
-    const json members = json::parse(R"([{"0D3F2C1A-0000-4000-8000-00000000009E":"Light A 😀"},{}])");
+    const json groups = json::parse(R"([{"title":"客厅","selected":true}])");
     {
         JsonFilePreferences prefs(file());
+        EXPECT_FALSE(prefs.objectForKey("groupList"));
+        EXPECT_FALSE(fs::exists(m_root / "config")) << "nothing is created before the first change";
         prefs.setObject("groupList", groups);
-        prefs.setObject("deviceInGroup", members);
-        prefs.setObject("number", 1.5);
-        prefs.setObject("gone", "soon");
+        prefs.setObject("name", std::string("bad \xFF name"));  // invalid UTF-8 from the radio
+        prefs.setObject("gone", 1);
         prefs.removeObjectForKey("gone");
+        EXPECT_FALSE(prefs.lastError());
     }
+    EXPECT_EQ(std::vector({modeOf(file()), modeOf(folder()), modeOf(folder().parent_path())}),
+              std::vector<unsigned>({0600, 0700, 0700}));
+    EXPECT_EQ(names(), std::vector<std::string>{"preferences.json"});
+    EXPECT_EQ(fileJson(), json({{"groupList", groups}, {"name", "bad \xEF\xBF\xBD name"}}));
+
+    // Keys written by a newer program stay through our saves.
+    json edited = fileJson();
+    edited["future"] = json::parse(R"({"w":390,"list":[1,null]})");
+    writeFile(edited.dump());
     JsonFilePreferences reopened(file());
-    EXPECT_EQ(reopened.objectForKey("groupList"), groups);
-    EXPECT_EQ(reopened.objectForKey("deviceInGroup"), members);
-    EXPECT_EQ(reopened.objectForKey("number"), json(1.5));
-    EXPECT_FALSE(reopened.objectForKey("gone"));
-    EXPECT_EQ(modeOf(file()), 0600u);
+    reopened.setObject("deviceInGroup", json::array({json::object()}));
+    edited["deviceInGroup"] = json::array({json::object()});
+    EXPECT_EQ(fileJson(), edited);
 }
 
-TEST_F(JsonFilePreferencesTest, UnknownKeysAreKept)
+TEST_F(PreferencesFileTest, AFailedSaveKeepsTheOldFileWholeAndTheValueForThisRun)
 {
-    writeFile(R"({"windowGeometry":{"w":390,"h":844},"future":[1,"two",null],"groupList":[]})");
-    {
-        JsonFilePreferences prefs(file());
-        prefs.setObject("groupList", json::array({{{"title", "A"}, {"selected", false}}}));
-    }
-    const json stored = fileJson();
-    EXPECT_EQ(stored["windowGeometry"], json::parse(R"({"w":390,"h":844})"));
-    EXPECT_EQ(stored["future"], json::parse(R"([1,"two",null])"));
-    EXPECT_EQ(stored["groupList"][0]["title"], "A");
-}
-
-TEST_F(JsonFilePreferencesTest, InvalidUtf8IsWrittenAsReplacementNotThrown)
-{
-    JsonFilePreferences prefs(file());
-    EXPECT_NO_THROW(prefs.setObject("name", std::string("bad \xFF name")));
-    EXPECT_FALSE(prefs.lastError());
-    EXPECT_EQ(fileJson()["name"], "bad \xEF\xBF\xBD name");
-}
-
-TEST_F(JsonFilePreferencesTest, AFailedStepLeavesTheOldFileAndKeepsTheValue)
-{
-    const char* steps[] = {"makeDirectory", "createTemporary", "setMode", "writeAll",
-                           "syncFile",      "closeFile",       "rename"};
-    for (const char* step : steps) {
-        SCOPED_TRACE(step);
-        std::filesystem::remove_all(folder());
-        writeFile(R"({"groupList":[{"title":"old","selected":false}]})");
-        const std::string before = TempFolder::read(file());
-
+    struct Case {
+        const char* step;
+        int error;
+    };
+    const Case cases[] = {
+        {"makeDirectory", EROFS}, {"createTemporary", EROFS}, {"createTemporary", EACCES}, {"writeAll", ENOSPC},
+        {"writeAll", EDQUOT},     {"syncFile", ENOSPC},       {"rename", EIO},
+        {"syncDirectory", EIO},  // after the rename: the file is new, but may not survive a power cut
+    };
+    const std::string old = R"({"groupList":[{"title":"old","selected":false}]})";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.step) + " " + std::generic_category().message(c.error));
+        fs::remove_all(folder());
+        if (c.step != std::string("makeDirectory"))
+            writeFile(old);
         FaultyOps ops;
         JsonFilePreferences prefs(file(), ops);
-        ops.failStep = step;
-        if (std::string(step) == "makeDirectory")
-            std::filesystem::remove_all(folder());  // so the folder must be made
+        ops.failStep = c.step;
+        ops.error = c.error;
         LogCapture log;
-        prefs.setObject("groupList", json::array({{{"title", "new"}, {"selected", false}}}));
-
-        // The value is there for this run, the failure is told...
-        EXPECT_EQ((*prefs.objectForKey("groupList"))[0]["title"], "new");
-        EXPECT_EQ(prefs.lastError(), std::error_code(EIO, std::generic_category()));
-        EXPECT_TRUE(log.contains("cannot save"));
-        // ...and the file on disk is the old one, whole, with no temporary left.
-        if (std::string(step) != "makeDirectory") {
-            EXPECT_EQ(TempFolder::read(file()), before);
-            EXPECT_EQ(TempFolder::list(folder()), std::vector<std::string>{"preferences.json"});
+        prefs.setObject("groupList", json::parse(R"([{"title":"new","selected":false}])"));
+        EXPECT_EQ(prefs.objectForKey("groupList")->at(0)["title"], "new");
+        EXPECT_EQ(prefs.lastError(), std::error_code(c.error, std::generic_category()));
+        EXPECT_EQ(log.count("cannot save " + file().string()), 1u) << "one warning";
+        if (c.step == std::string("syncDirectory")) {
+            EXPECT_EQ(fileJson()["groupList"][0]["title"], "new");
+        } else if (c.step != std::string("makeDirectory")) {
+            EXPECT_EQ(readText(file()), old);
+            EXPECT_EQ(names(), std::vector<std::string>{"preferences.json"}) << "a temporary was left";
         }
 
         // Once the disk works again the next change writes everything.
         ops.failStep.clear();
         prefs.setObject("other", 1);
         EXPECT_FALSE(prefs.lastError());
-        JsonFilePreferences reopened(file());
-        EXPECT_EQ((*reopened.objectForKey("groupList"))[0]["title"], "new");
-        EXPECT_EQ(reopened.objectForKey("other"), json(1));
+        EXPECT_EQ(fileJson()["groupList"][0]["title"], "new");
     }
 }
 
-TEST_F(JsonFilePreferencesTest, AFullDiskOrAReadOnlyFolderIsLoggedAndKeepsTheOldFile)
-{
-    struct Case {
-        const char* what;
-        const char* failStep;
-        int error;
-    };
-    const Case cases[] = {
-        {"disk full while writing", "writeAll", ENOSPC},
-        {"disk full at fsync (delayed allocation)", "syncFile", ENOSPC},
-        {"quota exceeded", "writeAll", EDQUOT},
-        {"read-only file system", "createTemporary", EROFS},
-        {"folder not writable", "createTemporary", EACCES},
-        {"read-only file system, no folder yet", "makeDirectory", EROFS},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::filesystem::remove_all(folder());
-        writeFile(R"({"groupList":[{"title":"old","selected":false}],"deviceInGroup":[{}]})");
-        const std::string before = TempFolder::read(file());
-
-        FaultyOps ops;
-        JsonFilePreferences prefs(file(), ops);
-        ops.failStep = c.failStep;
-        ops.failError = c.error;
-        if (std::string(c.failStep) == "makeDirectory")
-            std::filesystem::remove_all(folder());
-        LogCapture log;
-        prefs.setObject("groupList", json::array({{{"title", "new"}, {"selected", false}}}));
-
-        EXPECT_EQ(prefs.lastError(), std::error_code(c.error, std::generic_category()));
-        // One warning that names the file and says why, in the system's words.
-        EXPECT_EQ(log.count("cannot save " + file().string()), 1u);
-        EXPECT_TRUE(log.contains(std::generic_category().message(c.error)));
-        EXPECT_EQ((*prefs.objectForKey("groupList"))[0]["title"], "new");
-        if (std::string(c.failStep) != "makeDirectory") {
-            EXPECT_EQ(TempFolder::read(file()), before);
-            EXPECT_EQ(TempFolder::list(folder()), std::vector<std::string>{"preferences.json"});
-        }
-    }
-}
-
-TEST_F(JsonFilePreferencesTest, AReallyReadOnlyFolderIsLoggedAndKeepsTheOldFile)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into a read-only folder anyway (the seam test covers EACCES)";
-    writeFile(R"({"groupList":[]})");
-    std::filesystem::permissions(folder(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    {
-        JsonFilePreferences prefs(file());
-        LogCapture log;
-        prefs.setObject("groupList", json::array({{{"title", "new"}, {"selected", false}}}));
-        EXPECT_EQ(prefs.lastError(), std::error_code(EACCES, std::generic_category()));
-        EXPECT_TRUE(log.contains("cannot save"));
-        EXPECT_EQ(TempFolder::read(file()), R"({"groupList":[]})");
-    }
-    std::filesystem::permissions(folder(), std::filesystem::perms::owner_all);
-}
-
-TEST_F(JsonFilePreferencesTest, TemporariesLeftByAKilledSaveAreNeverReadAndGoAtTheNextSave)
+TEST_F(PreferencesFileTest, TemporariesOfKilledSavesAreNeverReadAndGoAtTheFirstSave)
 {
     writeFile(R"({"groupList":[{"title":"real","selected":false}]})");
-    // A loose mode from an older program or the user's editor.
-    std::filesystem::permissions(file(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
-                                             | std::filesystem::perms::group_read
-                                             | std::filesystem::perms::others_read);
-    // Two saves killed before their rename: one cut short, one whole (and
-    // newer than the file, which must still win: it was never renamed).
-    TempFolder::write(folder() / "preferences.json.tmp-Ab12Cd", R"({"groupList":[{"ti)");
-    TempFolder::write(folder() / "preferences.json.tmp-zz99ZZ", R"({"groupList":[{"title":"temp"}]})");
-    // Names that are not this store's temporaries stay.
-    TempFolder::write(folder() / "preferences.json.tmp-notmine", "x");
-    TempFolder::write(folder() / "other.json.tmp-Ab12Cd", "x");
-    TempFolder::write(folder() / "preferences.json.corrupt-20260101T000000Z", "x");
+    fs::permissions(file(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);  // loose
+    writeFile(R"({"groupList":[{"ti)", "preferences.json.tmp-Ab12Cd");
+    writeFile(R"({"groupList":[{"title":"temp"}]})", "preferences.json.tmp-zz99ZZ");  // whole, never renamed
+    const std::vector<std::string> others = {"other.json.tmp-Ab12Cd", "preferences.json.corrupt-20260101T000000Z",
+                                             "preferences.json.tmp-notmine"};
+    for (const auto& name : others)
+        writeFile("x", name);
 
-    LogCapture log;
     JsonFilePreferences prefs(file());
-    EXPECT_EQ((*prefs.objectForKey("groupList"))[0]["title"], "real");
-    EXPECT_TRUE(prefs.movedAsideTo().empty());
-    EXPECT_EQ(TempFolder::list(folder()).size(), 6u);  // loading removes nothing
-
+    EXPECT_EQ(prefs.objectForKey("groupList")->at(0)["title"], "real");
+    EXPECT_EQ(names().size(), 6u) << "loading removes nothing";
     prefs.setObject("deviceInGroup", json::array({json::object()}));
-    EXPECT_TRUE(log.contains("removed 2 temporary file(s)"));
-    EXPECT_EQ(TempFolder::list(folder()),
-              (std::vector<std::string>{"other.json.tmp-Ab12Cd", "preferences.json",
-                                        "preferences.json.corrupt-20260101T000000Z",
-                                        "preferences.json.tmp-notmine"}));
+    std::vector<std::string> expected = others;
+    expected.insert(expected.begin() + 1, "preferences.json");
+    EXPECT_EQ(names(), expected);
     EXPECT_EQ(modeOf(file()), 0600u);
     EXPECT_EQ(fileJson()["groupList"][0]["title"], "real");
 }
 
-TEST_F(JsonFilePreferencesTest, AFailedFolderSyncIsReportedButTheFileIsReplaced)
+// `depth` levels of brackets under "groupList".
+std::string nestedGroupList(std::size_t depth)
 {
-    FaultyOps ops;
-    JsonFilePreferences prefs(file(), ops);
-    ops.failStep = "syncDirectory";
-    LogCapture log;
-    prefs.setObject("k", "v");
-    EXPECT_TRUE(prefs.lastError());
-    EXPECT_TRUE(log.contains("fsync folder"));
-    EXPECT_EQ(fileJson()["k"], "v");
+    return R"({"groupList": )" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
 }
 
-struct CorruptCase {
-    const char* name;
-    std::string text;
-};
-
-TEST_F(JsonFilePreferencesTest, ACorruptFileIsMovedAsideLoggedAndNeverOverwritten)
+// Mended: a file nested some 100 000 levels deep overflowed the stack when the
+// groups were read or the file saved. Over 64 levels is corrupt.
+TEST_F(PreferencesFileTest, CorruptAndTooDeepFilesAreMovedAsideAndNeverOverwritten)
 {
-    const CorruptCase cases[] = {
-        {"truncated", R"({"groupList":[{"title":"A")"},
-        {"empty", ""},
-        {"array root", "[1,2,3]"},
-        {"string root", R"("groupList")"},
-        {"number root", "42"},
-        {"trailing garbage", R"({"a":1} x)"},
-        {"invalid UTF-8", "{\"a\":\"\xFF\"}"},
-        {"binary", std::string("\x00\x01\x02\xFF", 4)},
-    };
-    const std::regex corruptName(R"(preferences\.json\.corrupt-\d{8}T\d{6}Z)");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::filesystem::remove_all(folder());
-        writeFile(c.text);
-
-        LogCapture log;
-        JsonFilePreferences prefs(file());
-        EXPECT_FALSE(prefs.objectForKey("groupList"));
-        EXPECT_FALSE(prefs.lastError());
-        EXPECT_TRUE(log.contains("moved aside"));
-        ASSERT_EQ(TempFolder::list(folder()).size(), 1u);
-        const std::string asideName = TempFolder::list(folder())[0];
-        EXPECT_TRUE(std::regex_match(asideName, corruptName)) << asideName;
-        EXPECT_EQ(prefs.movedAsideTo(), folder() / asideName);
-        EXPECT_EQ(TempFolder::read(folder() / asideName), c.text);
-
-        // The next write starts a new file; the corrupt one stays as it was.
-        prefs.setObject("groupList", json::array());
-        EXPECT_EQ(fileJson(), json::parse(R"({"groupList":[]})"));
-        EXPECT_EQ(TempFolder::read(folder() / asideName), c.text);
-    }
-}
-
-TEST_F(JsonFilePreferencesTest, ATakenCorruptNameGetsASuffix)
-{
-    writeFile("not json");
-    FaultyOps ops;
-    ops.existingCorruptNames = 2;  // the plain name and "-2" are taken
-    LogCapture quiet;
-    JsonFilePreferences prefs(file(), ops);
-    ASSERT_FALSE(prefs.movedAsideTo().empty());
-    EXPECT_TRUE(std::regex_match(prefs.movedAsideTo().filename().string(),
-                                 std::regex(R"(preferences\.json\.corrupt-\d{8}T\d{6}Z-3)")));
-    EXPECT_EQ(TempFolder::read(prefs.movedAsideTo()), "not json");
-}
-
-TEST_F(JsonFilePreferencesTest, TheRealNoReplaceMoveRefusesAnExistingName)
-{
-    writeFile("one");
-    TempFolder::write(folder() / "taken", "keep me");
-    EXPECT_EQ(FileSystemOps::posix().renameNoReplace(file(), folder() / "taken"), EEXIST);
-    EXPECT_EQ(TempFolder::read(folder() / "taken"), "keep me");
-    EXPECT_EQ(TempFolder::read(file()), "one");
-}
-
-TEST_F(JsonFilePreferencesTest, AFileThatCannotBeMovedOrReadIsLeftAlone)
-{
+    std::string deepObjects;
+    for (int i = 0; i < 100000; ++i)
+        deepObjects += R"({"a":)";
+    deepObjects += "0" + std::string(100000, '}');
     struct Case {
-        const char* failStep;
+        const char* name;
         std::string text;
+        bool corrupt;
     };
-    const Case cases[] = {{"renameNoReplace", "corrupt"}, {"readFile", R"({"groupList":[]})"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.failStep);
+    const Case cases[] = {
+        {"truncated", R"({"groupList":[{"title":"A")", true},
+        {"empty", "", true},
+        {"array root", "[1,2,3]", true},
+        {"invalid UTF-8", "{\"a\":\"\xFF\"}", true},
+        {"64 levels", nestedGroupList(64), false},
+        {"65 levels", nestedGroupList(65), true},
+        {"100000 levels", nestedGroupList(100000), true},
+        {"100000 objects", deepObjects, true},
+        {"brackets in a title", R"({"groupList":[{"title":")" + std::string(100000, '[') + R"(\"{"}]})", false},
+    };
+    const std::regex asideName(R"(preferences\.json\.corrupt-\d{8}T\d{6}Z)");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder());
         writeFile(c.text);
-        FaultyOps ops;
-        ops.failStep = c.failStep;
-        ops.failError = EACCES;
-        LogCapture log;
-        JsonFilePreferences prefs(file(), ops);
-        EXPECT_TRUE(log.contains("kept for this run only"));
-        EXPECT_EQ(prefs.lastError(), std::error_code(EACCES, std::generic_category()));
+        JsonFilePreferences prefs(file());
+        GroupStore store(prefs);
+        GroupList groups = store.loadGroups();  // copies the value: the crash was here
+        store.addGroup(groups, "客厅");           // saves the whole file: or here
+        EXPECT_FALSE(prefs.lastError());
+        EXPECT_EQ(!prefs.movedAsideTo().empty(), c.corrupt);
+        if (c.corrupt) {
+            ASSERT_EQ(names().size(), 2u);
+            EXPECT_TRUE(std::regex_match(names()[1], asideName)) << names()[1];
+            EXPECT_EQ(readText(prefs.movedAsideTo()), c.text) << "the corrupt file must not be lost";
+            EXPECT_EQ(fileJson(), json::parse(R"({"groupList":[{"title":"客厅","selected":false}],
+                                                  "deviceInGroup":[{}]})"));
+        }
+        JsonFilePreferences reread(file());
+        EXPECT_TRUE(reread.movedAsideTo().empty()) << "what was saved reads back";
+        EXPECT_EQ(GroupStore(reread).loadGroups(), store.loadGroups());
+    }
+    writeFile("keep me", "taken");  // the move aside never replaces a file
+    EXPECT_EQ(FileSystemOps::posix().renameNoReplace(file(), folder() / "taken"), EEXIST);
+    EXPECT_EQ(readText(folder() / "taken"), "keep me");
+}
 
+TEST_F(PreferencesFileTest, AFileThatCannotBeReadOrMovedAsideIsLeftAloneForTheRun)
+{
+    for (const auto& [step, text] : {std::pair{"renameNoReplace", "corrupt"}, {"readFile", R"({"groupList":[]})"}}) {
+        SCOPED_TRACE(step);
+        writeFile(text);
+        FaultyOps ops(step, EACCES);
+        JsonFilePreferences prefs(file(), ops);
         ops.failStep.clear();
         prefs.setObject("groupList", json::array({1}));
-        EXPECT_EQ(prefs.objectForKey("groupList"), json::array({1}));  // in memory
-        EXPECT_EQ(TempFolder::read(file()), c.text);                   // file untouched
-        EXPECT_TRUE(prefs.lastError());
+        EXPECT_EQ(prefs.objectForKey("groupList"), json::array({1}));
+        EXPECT_EQ(readText(file()), text);
+        EXPECT_EQ(prefs.lastError(), std::error_code(EACCES, std::generic_category()));
     }
 }
 
-TEST_F(JsonFilePreferencesTest, TwoThreadsUpdatingLoseNothing)
+// --- A writer process killed mid-save ------------------------------------------------
+
+// Generation g's value: a few kilobytes, so that a kill can land inside a write.
+json valueFor(long long generation)
 {
-    FaultyOps ops;
-    ops.fastSync = true;
-    constexpr int kPerThread = 300;
-    {
-        JsonFilePreferences prefs(file(), ops);
-        const auto hammer = [&](const std::string& own) {
-            for (int i = 0; i < kPerThread; ++i) {
-                // A shared counter, and a list each thread appends to.
-                prefs.updateObject("counter",
-                                   [](std::optional<json> v) { return json(v ? v->get<int>() + 1 : 1); });
-                prefs.updateObject("list", [&](std::optional<json> v) {
-                    json list = v ? *v : json::array();
-                    list.push_back(own + std::to_string(i));
-                    return list;
-                });
-                prefs.objectForKey("list");  // reads meanwhile
+    return json::array({generation, std::string(8000, static_cast<char>('a' + generation % 26))});
+}
+
+// SIGKILL at random moments of a save, a hundred times (LIGHTDECK_KILLS for
+// more): the file must always parse, keep the key the writer never touches and
+// hold exactly one value the writer saved, never an older one than before.
+TEST_F(PreferencesFileTest, AKilledSaveLeavesTheOldOrTheNewValueNeverAMix)
+{
+    const int kills = std::getenv("LIGHTDECK_KILLS") ? std::atoi(std::getenv("LIGHTDECK_KILLS")) : 100;
+    std::mt19937 random(20261206);
+    const json groups = json::parse(R"([{"title":"客厅","selected":true}])");
+    JsonFilePreferences(file()).setObject("groupList", groups);
+    long long generation = 0;
+    for (int round = 1; round <= kills; ++round) {
+        int pipeEnds[2];
+        ASSERT_EQ(::pipe(pipeEnds), 0);
+        const pid_t writer = ::fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {  // saves one generation after another, a byte on the pipe before each
+            JsonFilePreferences prefs(file());
+            for (long long next = generation + 1;; ++next) {
+                if (::write(pipeEnds[1], "s", 1) != 1)
+                    ::_exit(2);
+                prefs.setObject("deviceInGroup", valueFor(next));
             }
-        };
-        std::thread a(hammer, "a");
-        std::thread b(hammer, "b");
-        a.join();
-        b.join();
-        EXPECT_EQ(prefs.objectForKey("counter"), json(2 * kPerThread));
-        EXPECT_FALSE(prefs.lastError());
+        }
+        ::close(pipeEnds[1]);
+        char started;  // the first save has begun: kill within the next 2 ms
+        ASSERT_EQ(::read(pipeEnds[0], &started, 1), 1);
+        const timespec pause{0, std::uniform_int_distribution<long>(0, 2'000'000)(random)};
+        ::nanosleep(&pause, nullptr);
+        ::kill(writer, SIGKILL);
+        ::waitpid(writer, nullptr, 0);
+        ::close(pipeEnds[0]);
+
+        JsonFilePreferences reader(file());
+        ASSERT_TRUE(reader.movedAsideTo().empty()) << "the file did not parse after a kill";
+        EXPECT_EQ(reader.objectForKey("groupList"), groups);
+        const json value = reader.objectForKey("deviceInGroup").value_or(valueFor(0));
+        ASSERT_EQ(value, valueFor(value[0].get<long long>())) << "a mix of two saves";
+        ASSERT_GE(value[0].get<long long>(), generation) << "a kill took the file back";
+        generation = value[0];
     }
-    // The file holds the final state.
-    JsonFilePreferences reopened(file());
-    EXPECT_EQ(reopened.objectForKey("counter"), json(2 * kPerThread));
-    EXPECT_EQ(reopened.objectForKey("list")->size(), 2u * kPerThread);
-}
-
-TEST_F(JsonFilePreferencesTest, UnchangedValuesAreNotWrittenAgain)
-{
-    FaultyOps ops;
-    ops.fastSync = true;
-    JsonFilePreferences prefs(file(), ops);
-    prefs.setObject("k", json::array({1, 2}));
-    const int afterFirst = ops.syncs;
-    prefs.setObject("k", json::array({1, 2}));
-    prefs.updateObject("k", [](std::optional<json>) { return Preferences::keepUnchanged(); });
-    prefs.removeObjectForKey("absent");
-    EXPECT_EQ(ops.syncs, afterFirst);
-}
-
-TEST(JsonFilePreferencesPathTest, DefaultPathFollowsXdgConfigHome)
-{
-    const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string xdgBefore = savedXdg ? savedXdg : "";
-    const char* savedHome = std::getenv("HOME");
-    const std::string homeBefore = savedHome ? savedHome : "";
-
-    ::setenv("XDG_CONFIG_HOME", "/x/config", 1);
-    EXPECT_EQ(JsonFilePreferences::defaultPath(), "/x/config/lightdeck/preferences.json");
-    ::setenv("HOME", "/home/u", 1);
-    ::unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(JsonFilePreferences::defaultPath(), "/home/u/.config/lightdeck/preferences.json");
-    ::setenv("XDG_CONFIG_HOME", "", 1);
-    EXPECT_EQ(JsonFilePreferences::defaultPath(), "/home/u/.config/lightdeck/preferences.json");
-    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);  // not absolute: ignored
-    EXPECT_EQ(JsonFilePreferences::defaultPath(), "/home/u/.config/lightdeck/preferences.json");
-
-    if (savedXdg)
-        ::setenv("XDG_CONFIG_HOME", xdgBefore.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
-    if (savedHome)
-        ::setenv("HOME", homeBefore.c_str(), 1);
-    else
-        ::unsetenv("HOME");
+    JsonFilePreferences(file()).setObject("deviceInGroup", valueFor(generation + 1));
+    EXPECT_EQ(names(), std::vector<std::string>{"preferences.json"}) << "the next save tidies up";
 }
 
 }  // namespace
