@@ -19,10 +19,9 @@ TEST(SliderGeometryTest, DragMapsTouchToThumbAndValue)
     // end, first free position, pinned at the right end; a finger that left
     // sideways keeps the old centre (100) and value (0.28).
     const std::tuple<float, bool, float, double> cases[] = {
-        {165.0f, true, 165.0f, 0.5},  {90.0f, true, 90.0f, 0.25},   {0.5f, true, 15.0f, 0.0},
-        {15.0f, true, 15.0f, 0.0},    {15.5f, true, 15.5f, 0.5 / 300.0},
-        {315.0f, true, 315.0f, 1.0},  {329.9f, true, 315.0f, 1.0},  {0.0f, false, 100.0f, 0.28},
-        {-40.0f, false, 100.0f, 0.28}, {kWidth, false, 100.0f, 0.28},
+        {165.0f, true, 165.0f, 0.5}, {90.0f, true, 90.0f, 0.25}, {0.5f, true, 15.0f, 0.0}, {15.0f, true, 15.0f, 0.0},
+        {15.5f, true, 15.5f, 0.5 / 300.0}, {315.0f, true, 315.0f, 1.0}, {329.9f, true, 315.0f, 1.0},
+        {0.0f, false, 100.0f, 0.28}, {-40.0f, false, 100.0f, 0.28}, {kWidth, false, 100.0f, 0.28},
         {std::numeric_limits<float>::quiet_NaN(), false, 100.0f, 0.28}};
     const SliderGeometry geometry(kWidth);
     for (const auto& [x, moved, pointX, value] : cases) {
@@ -57,16 +56,15 @@ TEST(SliderGeometryTest, EndsAreExactAtAnyWidthAndNarrowControlsStayInRange)
 
 TEST(SliderGeometryTest, DegreesSpanTheWholeWidthUnclampedAndReadBackWithoutDrift)
 {
-    // 90 degrees put the centre at W / 4, not at 15 + 0.25 x travel.
-    const SliderGeometry geometry(kWidth);
-    const std::tuple<float, float, double> cases[] = {{0.0f, 0.0f, 0.0},         {90.0f, kWidth / 4, 0.25},
-                                                      {180.0f, kWidth / 2, 0.5},  {360.0f, kWidth, 1.0},
-                                                      {450.0f, kWidth * 1.25f, 1.25}, {-36.0f, -kWidth / 10, -0.1}};
+    // {degrees, centre, value}: 90 degrees put the centre at W / 4, not at
+    // 15 + 0.25 x travel.
+    const std::tuple<float, float, double> cases[] = {{0.0f, 0.0f, 0.0}, {90.0f, kWidth / 4, 0.25},
+        {180.0f, kWidth / 2, 0.5}, {360.0f, kWidth, 1.0}, {450.0f, kWidth * 1.25f, 1.25}, {-36.0f, -kWidth / 10, -0.1}};
     for (const auto& [degrees, centre, value] : cases) {
-        EXPECT_FLOAT_EQ(geometry.centreForDegrees(degrees), centre) << degrees;
+        EXPECT_FLOAT_EQ(SliderGeometry(kWidth).centreForDegrees(degrees), centre) << degrees;
         EXPECT_DOUBLE_EQ(SliderGeometry::valueForDegrees(degrees), value) << degrees;
     }
-    EXPECT_FLOAT_EQ(geometry.centreForMiddle(), kWidth / 2);
+    EXPECT_FLOAT_EQ(SliderGeometry(kWidth).centreForMiddle(), kWidth / 2);
     // The value is d / 360 itself, not centre / W: no rounding from the
     // width, and the quarter angles the hue wheel lands on come back exactly.
     for (int d = 0; d <= 360; ++d) {

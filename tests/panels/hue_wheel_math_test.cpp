@@ -26,9 +26,8 @@ TEST(HueWheelMathTest, TouchesGiveTheirAngleAndHue)
     // {dx, dy, wheel angle, hue}: up right, down right, up left, down left,
     // below, above (a hair above -90: 360, the place of 0), right, left (float
     // pi lands a hair beyond 180: folded back to 270, not 630), the centre.
-    const std::tuple<float, float, double, int> cases[] = {
-        {50, -50, -45, 45}, {50, 50, 45, 135},  {-50, -50, -135, 315}, {-50, 50, 135, 225},      {0, 60, 90, 180},
-        {0, -60, -90, 360}, {60, 0, 0, 90},     {-60, 0, 180.000005, 270}, {0, 0, 0, 90}};
+    const std::tuple<float, float, double, int> cases[] = {{50, -50, -45, 45}, {50, 50, 45, 135}, {-50, -50, -135, 315},
+        {-50, 50, 135, 225}, {0, 60, 90, 180}, {0, -60, -90, 360}, {60, 0, 0, 90}, {-60, 0, 180.000005, 270}, {0, 0, 0, 90}};
     for (const auto& [dx, dy, angle, hue] : cases) {
         EXPECT_NEAR(wheelAngleDegrees(wheelAngleRadians(dx, dy)), angle, 1e-4) << dx << "," << dy;
         EXPECT_EQ(hueForTouch(dx, dy), hue) << dx << "," << dy;
@@ -49,10 +48,9 @@ TEST(HueWheelMathTest, TouchesGiveTheirAngleAndHue)
 
 TEST(HueWheelMathTest, SectorNamesExcludeTheLowerBoundAndIncludeTheUpper)
 {
-    const std::pair<double, const char*> cases[] = {
-        {-180.0, nullptr}, {-179.9, "紫色"}, {-120.0, "紫色"}, {-119.9, "红色"}, {-60.0, "红色"},
-        {-59.9, "黄色"},   {0.0, "黄色"},    {0.1, "绿色"},    {60.0, "绿色"},   {60.1, "青色"},
-        {120.0, "青色"},   {120.1, "蓝色"},  {180.0, "蓝色"},  {180.000005, nullptr}, {std::nan(""), nullptr}};
+    const std::pair<double, const char*> cases[] = {{-180.0, nullptr}, {-179.9, "紫色"}, {-120.0, "紫色"},
+        {-119.9, "红色"}, {-60.0, "红色"}, {-59.9, "黄色"}, {0.0, "黄色"}, {0.1, "绿色"}, {60.0, "绿色"}, {60.1, "青色"},
+        {120.0, "青色"}, {120.1, "蓝色"}, {180.0, "蓝色"}, {180.000005, nullptr}, {std::nan(""), nullptr}};
     for (const auto& [degrees, name] : cases) {
         const auto found = colourNameForWheelAngle(degrees);
         EXPECT_EQ(found ? std::string(*found) : "none", name ? name : "none") << degrees;
@@ -61,8 +59,8 @@ TEST(HueWheelMathTest, SectorNamesExcludeTheLowerBoundAndIncludeTheUpper)
 
 TEST(HueWheelMathTest, SliderPositionToHueTruncatesAndClamps)
 {
-    const std::pair<double, int> cases[] = {{0.0, 0},   {0.125, 45}, {0.5, 180},  {0.999, 359},
-                                            {1.0, 360}, {-0.25, 0},  {1.75, 360}, {std::nan(""), 0}};
+    const std::pair<double, int> cases[] = {
+        {0.0, 0}, {0.125, 45}, {0.5, 180}, {0.999, 359}, {1.0, 360}, {-0.25, 0}, {1.75, 360}, {std::nan(""), 0}};
     for (const auto& [position, hue] : cases)
         EXPECT_EQ(hueDegrees(position), hue) << position;
 }
