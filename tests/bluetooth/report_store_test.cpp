@@ -40,11 +40,7 @@ void expectSameAsPlainLists(const std::vector<Bytes>& reports)
 
 TEST(ReportStoreTest, EdgeReportsLandWhereThePlainListsPutThem)
 {
-    auto filled = [](std::size_t length, std::uint8_t mode, std::uint8_t fill) {
-        Bytes r(length, fill);
-        r[1] = mode;
-        return r;
-    };
+    auto filled = [](std::size_t length, std::uint8_t mode, std::uint8_t fill) { Bytes r(length, fill); r[1] = mode; return r; };
     expectSameAsPlainLists({});
     expectSameAsPlainLists({{}, {0xAA}, {0xAA, 0x02},                        // ALL only, ALL only, shortest HSI
                             {0xAA, 0x00, 0xF5, 0xBB}, {0xAA, 0x07, 0xF5, 0xBB},  // modes 0 and 7: ALL only
