@@ -8,6 +8,7 @@
 
 #include <array>
 #include <random>
+#include <tuple>
 #include <vector>
 
 namespace lightdeck {
@@ -53,21 +54,17 @@ TEST(ReportStoreTest, EdgeReportsLandWhereThePlainListsPutThem)
 // scanned by stride, so lists that stop being uniform matter.
 TEST(ReportStoreTest, ManyReportsReadBackAsThePlainListsWould)
 {
-    std::vector<std::size_t> sevensThenThree(999, 7);
-    sevensThenThree.push_back(3);
-    const struct {
-        const char* what;
-        std::vector<std::size_t> lengths;  // cycled through; 0: 0 to 300 at random
-        std::size_t count;
-    } cases[] = {{"random lengths", {7, 0, 0}, 6000}, {"7: never across an edge", {7}, 5000},
-                 {"10: often across one", {10}, 5000}, {"2", {2}, 9000}, {"longest short", {254}, 400},
-                 {"uniform, then not", sevensThenThree, 2500}, {"mixed", {7, 3, 7, 7, 12}, 5000}};
+    // {what, lengths cycled through (0: 0 to 300 at random), reports}
+    const std::tuple<const char*, std::vector<std::size_t>, std::size_t> cases[] = {{"random lengths", {7, 0, 0}, 6000},
+        {"7: never across an edge", {7}, 5000}, {"10: often across one", {10}, 5000}, {"2", {2}, 9000},
+        {"longest short", {254}, 400}, {"mixed", {7, 3, 7, 7, 12}, 5000},
+        {"uniform, then not", [] { std::vector<std::size_t> l(999, 7); l.push_back(3); return l; }(), 2500}};
     std::mt19937 random(11);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, lengths, count] : cases) {
+        SCOPED_TRACE(what);
         std::vector<Bytes> reports;
-        for (std::size_t i = 0; i < c.count; ++i) {
-            Bytes r(c.lengths[i % c.lengths.size()] ? c.lengths[i % c.lengths.size()] : random() % 301);
+        for (std::size_t i = 0; i < count; ++i) {
+            Bytes r(lengths[i % lengths.size()] ? lengths[i % lengths.size()] : random() % 301);
             for (auto& b : r)
                 b = static_cast<std::uint8_t>(random() % 5 == 0 ? 0xF0 + random() % 16 : random() % 0xF0);
             if (r.size() > 1)

@@ -13,9 +13,7 @@ namespace {
 
 TEST(LogTextTest, ControlAndBidiCharactersAreSpelledOutEverythingElseKept)
 {
-    std::string longName;
-    for (int i = 0; i < 300; ++i)
-        longName += "é";
+    const std::string longName(300, 'x');
     // Markup is text; the joiners emoji need are kept; terminal escapes, a
     // faked new log line, C0 and C1 controls, bidi embeddings, overrides,
     // isolates, marks and separators are spelled out; a backslash is doubled
