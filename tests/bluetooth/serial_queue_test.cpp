@@ -1,13 +1,14 @@
-// The serial queue behind the simulated central: order, delays, idleness,
-// destruction with work pending.
-
+// The serial queue behind the simulated central: order, due times, inline
+// sync, destruction with work pending.
 #include "bluetooth/serial_queue.h"
 
 #include <gtest/gtest.h>
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
+#include <future>
 #include <vector>
 
 namespace lightdeck {
@@ -15,88 +16,49 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(SerialQueue, RunsTasksOneAtATimeInOrderOnItsNamedThread)
+// Each task's number is its place in due order, then submission order.
+TEST(SerialQueue, RunsTasksByDueTimeThenSubmissionOrderOnItsNamedThread)
 {
     SerialQueue queue("centralQueue");
+    std::promise<void> gate;  // holds the queue until every task is in
+    queue.async([opened = gate.get_future().share()] { opened.wait(); });
     std::vector<int> order;  // touched only on the queue
-    std::atomic<int> concurrent{0};
-    std::atomic<int> maxConcurrent{0};
-    std::string threadName;
-    for (int i = 0; i < 100; ++i) {
-        queue.async([&, i] {
-            int now = ++concurrent;
-            maxConcurrent = std::max(maxConcurrent.load(), now);
-            order.push_back(i);
-            if (i == 0) {
-                char name[32] = {};
-                pthread_getname_np(pthread_self(), name, sizeof name);
-                threadName = name;
-            }
-            --concurrent;
-        });
+    const auto now = SerialQueue::Clock::now();
+    queue.asyncAt(now + 30ms, [&] { order.push_back(1000); });
+    for (int i = 0; i < 50; ++i) {
+        queue.asyncAt(now + 20ms, [&, i] { order.push_back(100 + i); });
+        queue.async([&, i] { order.push_back(i); });
     }
-    queue.waitIdle();
-    ASSERT_EQ(order.size(), 100u);
-    for (int i = 0; i < 100; ++i)
-        EXPECT_EQ(order[i], i);
-    EXPECT_EQ(maxConcurrent.load(), 1);
-    EXPECT_EQ(threadName, "centralQueue");
-}
-
-TEST(SerialQueue, DelayedTasksRunByDueTimeAndWaitIdleWaitsForThem)
-{
-    SerialQueue queue("q");
-    std::vector<int> order;
-    queue.asyncAfter(30ms, [&] { order.push_back(3); });
-    queue.asyncAfter(10ms, [&] { order.push_back(2); });
-    queue.async([&] { order.push_back(1); });
-    queue.waitIdle();
-    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
-}
-
-// Tasks given one absolute time run in the order they were given, whatever
-// time passed between the calls; an earlier time still goes first.
-TEST(SerialQueue, TasksAtTheSameTimeKeepSubmissionOrder)
-{
-    SerialQueue queue("centralQueue");
-    std::vector<int> order;  // touched only on the queue
-    const auto due = SerialQueue::Clock::now() + 20ms;
-    for (int i = 0; i < 50; ++i)
-        queue.asyncAt(due, [&, i] { order.push_back(i); });
-    queue.asyncAt(due - 5ms, [&] { order.push_back(-1); });
-    queue.waitIdle();
-    ASSERT_EQ(order.size(), 51u);
-    EXPECT_EQ(order.front(), -1);
-    for (int i = 0; i < 50; ++i)
-        EXPECT_EQ(order[static_cast<std::size_t>(i) + 1], i);
-}
-
-TEST(SerialQueue, SyncFromTheQueueRunsInline)
-{
-    SerialQueue queue("q");
-    bool ran = false;
-    queue.sync([&] { queue.sync([&] { ran = queue.isCurrent(); }); });
-    EXPECT_TRUE(ran);
+    queue.asyncAt(now + 10ms, [&] { order.push_back(99); });
+    gate.set_value();
+    queue.waitIdle();  // waits for the tasks not yet due too
+    EXPECT_EQ(order.size(), 102u);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+    // sync from the queue itself runs inline instead of waiting for itself.
+    char name[32] = {};
+    bool current = false;
+    queue.sync([&] { queue.sync([&] { current = queue.isCurrent(); }); });
+    queue.sync([&] { pthread_getname_np(pthread_self(), name, sizeof name); });
+    EXPECT_TRUE(current);
     EXPECT_FALSE(queue.isCurrent());
+    EXPECT_STREQ(name, "centralQueue");
 }
 
 TEST(SerialQueue, DestructionDropsPendingWorkAndWakesABlockedTask)
 {
     std::atomic<int> ran{0};
-    std::atomic<bool> blockedWokeEarly{false};
+    std::atomic<bool> started{false}, wokeEarly{false};
     {
         SerialQueue queue("q");
-        std::atomic<bool> started{false};
         queue.async([&] {
             started = true;
-            blockedWokeEarly = !queue.blockFor(std::chrono::hours(1));
+            wokeEarly = !queue.blockFor(1h);
         });
-        for (int i = 0; i < 10; ++i)
-            queue.asyncAfter(1h, [&] { ++ran; });
+        queue.asyncAfter(1h, [&] { ++ran; });
         while (!started)
             std::this_thread::yield();
     }
-    EXPECT_TRUE(blockedWokeEarly);
+    EXPECT_TRUE(wokeEarly);
     EXPECT_EQ(ran.load(), 0);
 }
 

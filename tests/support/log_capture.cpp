@@ -1,10 +1,10 @@
 #include "support/log_capture.h"
 
+#include <algorithm>
+
 namespace lightdeck::testing {
 
 LogCapture::LogCapture(bool withDebug)
-    : m_debugBefore(log::debugEnabled())
-    , m_infoBefore(log::infoEnabled())
 {
     log::setDebugEnabled(withDebug);
     log::setEnabled(log::Level::Info, true);
@@ -27,16 +27,10 @@ std::vector<std::string> LogCapture::lines() const
     return m_lines;
 }
 
-bool LogCapture::contains(std::string_view text) const { return count(text) > 0; }
-
 std::size_t LogCapture::count(std::string_view text) const
 {
-    std::lock_guard lock(m_mutex);
-    std::size_t n = 0;
-    for (const auto& line : m_lines)
-        if (line.find(text) != std::string::npos)
-            ++n;
-    return n;
+    const auto all = lines();
+    return std::count_if(all.begin(), all.end(), [&](const std::string& line) { return line.find(text) != line.npos; });
 }
 
 }  // namespace lightdeck::testing

@@ -1,6 +1,6 @@
 #pragma once
-// Captures the core's log lines for the life of the object, so a test can
-// assert what was logged ("写入失败", "连接成功", ...).
+// Captures the core's log lines for the life of the object, with info lines
+// on (and debug lines when asked), so a test can assert what was logged.
 
 #include <mutex>
 #include <string>
@@ -17,15 +17,15 @@ public:
     ~LogCapture();
 
     std::vector<std::string> lines() const;
-    // True when some line contains the text.
-    bool contains(std::string_view text) const;
+    bool contains(std::string_view text) const { return count(text) > 0; }
+    // Number of lines that contain the text.
     std::size_t count(std::string_view text) const;
 
 private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;
-    bool m_debugBefore = false;
-    bool m_infoBefore = true;
+    const bool m_debugBefore = log::debugEnabled();
+    const bool m_infoBefore = log::infoEnabled();
     log::Sink m_sinkBefore;
 };
 
