@@ -12,6 +12,7 @@
 
 #include "app/app_delegate.h"
 #include "app/launch_options.h"
+#include "app/light_preview.h"
 #include "app/screenshot_walker.h"
 #include "app/virtual_lights_window.h"
 #include "bluetooth/ox_blue_tooth.h"
@@ -113,9 +114,9 @@ TEST_F(AppTest, VirtualLightsWindowFollowsConnectionFramesAndNames)
     OxBlueTooth::sharedInstance().writeDataWithData({0xAA, 0x01, 0x50, 0x20, 0x00, 0x00, 0xBB});  // 80 %, 3200 K
     ASSERT_TRUE(waitUntil([&] { return waitCentralIdle(), card().connected && card().lastFrame == "AA 01 50 20 00 00 BB"; }));
     EXPECT_EQ(window.shownColour(light.identifier()), light.output().colour());
-    EXPECT_FALSE(window.isAnimating());
+    EXPECT_FALSE(isAnimated(card().output));
     OxBlueTooth::sharedInstance().writeDataWithData({0xAA, 0x06, 0x00, 0x00, 0x00, 0x00, 0xBB});  // SOS blinks
-    EXPECT_TRUE(waitUntil([&] { return waitCentralIdle(), window.isAnimating(); }));
+    EXPECT_TRUE(waitUntil([&] { return waitCentralIdle(), window.isAnimating() && isAnimated(card().output); }));
     light.setName("Renamed at the light");
     EXPECT_TRUE(waitUntil([&] { return card().name == QStringLiteral("Renamed at the light"); }));
 }
