@@ -1,10 +1,6 @@
 #include "support/simulated_app_fixture.h"
 
-#include <QCoreApplication>
-#include <QWidget>
-
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 
 #include "app/app_delegate.h"
@@ -13,55 +9,37 @@
 #include "devices/devices_controller.h"
 #include "devices/preferences.h"
 #include "devices/shared_store.h"
-#include "support/ui_test_support.h"
 #include "ui/alert_controller.h"
 #include "ui/navigation_controller.h"
 
 namespace lightdeck::testing {
 namespace {
 
-LightSimulator*& simulatorSlot()
-{
-    static LightSimulator* simulator = nullptr;
-    return simulator;
-}
+LightSimulator* g_simulator = nullptr;  // never destroyed: the manager's central uses it to the end
 
-template <typename Map>
-bool holds(const Map& map, const std::string& identifier)
+OxBlueTooth& manager() { return OxBlueTooth::sharedInstance(); }
+
+bool hasCharacteristic(const VirtualLight& light)
 {
-    for (const auto& entry : map) {
-        if (entry.first == identifier)
-            return true;
-    }
-    return false;
+    const auto dict = manager().characterDict();
+    return std::any_of(dict.begin(), dict.end(), [&](const auto& entry) { return entry.first == light.identifier(); });
 }
 
 }  // namespace
 
 LightSimulator& processSimulator()
 {
-    if (!simulatorSlot()) {
-        std::fputs("processSimulator(): installProcessSimulator() has not run\n", stderr);
-        std::abort();
-    }
-    return *simulatorSlot();
+    if (!g_simulator)
+        std::abort();  // installProcessSimulator() has not run
+    return *g_simulator;
 }
 
 void installProcessSimulator()
 {
-    if (simulatorSlot())
+    if (g_simulator)
         return;
-    // Never destroyed: the manager's central uses it until the process ends.
-    simulatorSlot() = new LightSimulator();
-    OxBlueTooth::setSharedCentralFactory(simulatorSlot()->centralFactory());
-}
-
-std::string freshLightIdentifier()
-{
-    static std::atomic<unsigned> next{1};
-    char text[40];
-    std::snprintf(text, sizeof text, "7E570000-0000-4000-8000-%012X", next++);
-    return text;
+    g_simulator = new LightSimulator();
+    OxBlueTooth::setSharedCentralFactory(g_simulator->centralFactory());
 }
 
 SimulatedAppTest::SimulatedAppTest() = default;
@@ -70,14 +48,13 @@ SimulatedAppTest::~SimulatedAppTest() = default;
 void SimulatedAppTest::SetUp()
 {
     ASSERT_TRUE(m_scratch.isValid());
-    useSharedPreferencesFile(std::filesystem::path(m_scratch.path().toStdString()) / "preferences.json");
-    auto& manager = OxBlueTooth::sharedInstance();
-    manager.setDelegate({});
-    manager.setControlDict({});
-    manager.setIsChangeName(false);
-    manager.setRenameSettleDelay(std::chrono::milliseconds(kRenameSettleMs));
-    manager.setCharacteristicID("FFF1");
-    manager.setUuidString("FFF0");
+    useSharedPreferencesFile(preferencesFile());
+    manager().setDelegate({});
+    manager().setControlDict({});
+    manager().setIsChangeName(false);
+    manager().setRenameSettleDelay(std::chrono::milliseconds(20));
+    manager().setCharacteristicID("FFF1");
+    manager().setUuidString("FFF0");
 }
 
 void SimulatedAppTest::TearDown()
@@ -86,11 +63,9 @@ void SimulatedAppTest::TearDown()
         alert->triggerAction(QStringLiteral("取消"));
     m_app.reset();
     processEvents();
-
-    auto& manager = OxBlueTooth::sharedInstance();
-    manager.setDelegate({});
-    manager.stopScann();
-    manager.setIsChangeName(false);
+    manager().setDelegate({});
+    manager().stopScann();
+    manager().setIsChangeName(false);
     // Let connections still being made finish first, so none completes after
     // its light was dropped and lingers into the next test.
     processSimulator().waitIdle();
@@ -100,8 +75,8 @@ void SimulatedAppTest::TearDown()
         light->dropConnection();
     }
     processSimulator().waitIdle();
-    manager.setControlDict({});
-    manager.removeUnconnectedFromDiscoverDict();
+    manager().setControlDict({});
+    manager().removeUnconnectedFromDiscoverDict();
     processEvents();
     // Late writes of this test go nowhere near the next one.
     setSharedPreferences(std::make_shared<InMemoryPreferences>());
@@ -110,63 +85,42 @@ void SimulatedAppTest::TearDown()
 
 VirtualLight& SimulatedAppTest::addLight(const std::string& name, VirtualLightSpec spec)
 {
+    static std::atomic<unsigned> next{1};  // a fresh identifier for every light of the process
     if (spec.identifier.empty())
-        spec.identifier = freshLightIdentifier();
+        spec.identifier = QString("7E570000-0000-4000-8000-%1").arg(next++, 12, 16, QChar('0')).toUpper().toStdString();
     spec.name = name;
-    VirtualLight& light = processSimulator().addLight(std::move(spec));
-    m_lights.push_back(&light);
-    return light;
-}
-
-void SimulatedAppTest::waitCentralIdle()
-{
-    processSimulator().waitIdle();
-    processEvents();
+    m_lights.push_back(&processSimulator().addLight(std::move(spec)));
+    return *m_lights.back();
 }
 
 bool SimulatedAppTest::discover(const VirtualLight& light)
 {
-    auto& manager = OxBlueTooth::sharedInstance();
-    if (!holds(manager.discoverDict(), light.identifier()))
-        manager.startScannWithIdentifier("FFF0");
-    return waitUntil([&] {
-        processSimulator().waitIdle();
-        return holds(OxBlueTooth::sharedInstance().discoverDict(), light.identifier());
-    });
+    if (!peripheralOf(light))
+        manager().startScannWithIdentifier("FFF0");
+    return waitUntil([&] { return processSimulator().waitIdle(), peripheralOf(light) != nullptr; });
 }
 
 bool SimulatedAppTest::connectThroughManager(const VirtualLight& light)
 {
     if (!discover(light))
         return false;
-    auto& manager = OxBlueTooth::sharedInstance();
-    manager.connectToDevice(peripheralOf(light));
-    return waitUntil([&] {
-        processSimulator().waitIdle();
-        return light.isConnected() && holds(OxBlueTooth::sharedInstance().characterDict(), light.identifier());
-    });
+    manager().connectToDevice(peripheralOf(light));
+    return waitUntil([&] { return processSimulator().waitIdle(), light.isConnected() && hasCharacteristic(light); });
 }
 
 std::shared_ptr<Peripheral> SimulatedAppTest::peripheralOf(const VirtualLight& light) const
 {
-    for (const auto& [identifier, peripheral] : OxBlueTooth::sharedInstance().discoverDict()) {
+    for (const auto& [identifier, peripheral] : manager().discoverDict()) {
         if (identifier == light.identifier())
             return peripheral;
     }
     return nullptr;
 }
 
-std::filesystem::path SimulatedAppTest::preferencesFile() const
-{
-    return std::filesystem::path(m_scratch.path().toStdString()) / "preferences.json";
-}
-
 nlohmann::json SimulatedAppTest::readPreferencesFile() const
 {
     std::ifstream in(preferencesFile());
-    if (!in)
-        return nlohmann::json::object();
-    return nlohmann::json::parse(in, nullptr, false);
+    return in ? nlohmann::json::parse(in, nullptr, false) : nlohmann::json::object();
 }
 
 AppDelegate& SimulatedAppTest::launchApp()
@@ -179,16 +133,12 @@ AppDelegate& SimulatedAppTest::launchApp()
 }
 
 DevicesController& SimulatedAppTest::devices() const { return *m_app->devicesController(); }
-
 NavigationController& SimulatedAppTest::navigation() const { return *m_app->navigationController(); }
 
 int SimulatedAppTest::rowOf(const VirtualLight& light) const
 {
-    if (!m_app)
-        return -1;
-    DevicesController& screen = devices();
-    for (int row = 0; row < screen.rowCount(); ++row) {
-        CellDevice* cell = screen.cellAt(row);
+    for (int row = 0; m_app && row < devices().rowCount(); ++row) {
+        CellDevice* cell = devices().cellAt(row);
         if (cell && cell->peripheral() && cell->peripheral()->identifier() == light.identifier())
             return row;
     }

@@ -34,6 +34,7 @@
 
 #include "bluetooth/central.h"
 #include "bluetooth/simulated/light_simulator.h"
+#include "support/ui_test_support.h"
 
 namespace lightdeck {
 class AppDelegate;
@@ -50,16 +51,10 @@ LightSimulator& processSimulator();
 // before the first OxBlueTooth::sharedInstance().
 void installProcessSimulator();
 
-// An identifier no other light of this process has.
-std::string freshLightIdentifier();
-
 class SimulatedAppTest : public ::testing::Test {
 protected:
-    static constexpr int kRenameSettleMs = 20;
-
     SimulatedAppTest();
     ~SimulatedAppTest() override;
-
     void SetUp() override;
     void TearDown() override;
 
@@ -69,7 +64,7 @@ protected:
 
     // Waits until the central queue has nothing left to run, then delivers
     // what it handed to the main thread (list reloads ...).
-    void waitCentralIdle();
+    void waitCentralIdle() { processSimulator().waitIdle(), processEvents(); }
 
     // Through the manager only (no screen): scans until the light is in
     // discoverDict; connects it and waits until its FFF1 is known.
@@ -80,7 +75,7 @@ protected:
 
     // The preferences file of this test (shared store), and its content
     // (an empty object while it does not exist).
-    std::filesystem::path preferencesFile() const;
+    std::filesystem::path preferencesFile() const { return m_scratch.filePath("preferences.json").toStdString(); }
     nlohmann::json readPreferencesFile() const;
 
     // Starts the application as lightdeck does: AppDelegate::

@@ -1,11 +1,10 @@
-// Test main of ui_tests: a QApplication on the offscreen platform (unless the
-// environment asks for another), so the screens run without a display.
+// Test main of ui_tests and soak_tests: a QApplication on the offscreen
+// platform (unless the environment asks for another), private runtime and
+// config folders (tests never touch the user's files), and virtual lights as
+// the one central of the shared Bluetooth manager.
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-
-#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -17,18 +16,14 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "qt.bluetooth*=false;qt.qpa.*=false");
-    // A private runtime and config folder: tests never touch the user's files.
     QTemporaryDir scratch;
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
         QDir(scratch.path()).mkdir("runtime");
-        QFile::setPermissions(scratch.filePath("runtime"),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(scratch.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", scratch.filePath("runtime").toUtf8());
     }
     qputenv("XDG_CONFIG_HOME", scratch.filePath("config").toUtf8());
-
     QApplication app(argc, argv);
-    // The one central of the shared Bluetooth manager: virtual lights.
     lightdeck::testing::installProcessSimulator();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
