@@ -1,12 +1,5 @@
 #!/usr/bin/python3
-"""A fake BlueZ 5 for qtcentral_tests, on a private bus it starts itself.
-
-It exports what Qt Bluetooth's BlueZ backend reads: the object manager at "/",
-the adapter /org/bluez/hci0, and each light as a Device1 with ManufacturerData
-and UUIDs and, while connected, service FFF0 with FFF1 (write) and FFF2
-(notify, with its 2902 descriptor). Tests drive it through Control below.
-It prints the bus address as its first line and ends, with the bus, when its
-parent does. Needs python3-dbus and python3-gi."""
+# A fake BlueZ 5 for qtcentral_tests on a private bus it starts (and stops with its parent).
 
 import ctypes
 import os
@@ -33,7 +26,7 @@ def error(name, text="failed"):
 
 
 def manufacturer(text):
-    """Records as hex, comma separated, company id low byte first: "4C4D0102"."""
+    # Records as hex, comma separated, company id low byte first: "4C4D0102".
     records = dbus.Dictionary({}, signature="qv")
     for raw in (bytes.fromhex(r) for r in text.split(",") if r):
         records[dbus.UInt16(raw[0] | raw[1] << 8)] = dbus.Array(raw[2:], signature="y", variant_level=1)
@@ -41,8 +34,6 @@ def manufacturer(text):
 
 
 class Obj(dbus.service.Object):
-    """One object with one BlueZ interface, exported while it exists for BlueZ."""
-
     def __init__(self, fake, path, interface, props):
         self.fake, self.path, self.interface, self.props, self.exported = fake, path, interface, props, False
 
@@ -76,8 +67,7 @@ class Obj(dbus.service.Object):
 class Adapter(Obj):
     def __init__(self, fake):
         super().__init__(fake, "/org/bluez/hci0", ADAPTER, {
-            "Address": "00:1A:7D:DA:71:13", "Name": "fake", "Alias": "fake",
-            "Powered": True, "Discovering": False, "UUIDs": dbus.Array([], signature="s")})
+            "Address": "00:1A:7D:DA:71:13", "Powered": True, "Discovering": False})
         self.clients = set()  # as BlueZ, discovery runs while one client wants it
 
     @dbus.service.method(ADAPTER, sender_keyword="sender")
@@ -121,8 +111,6 @@ class Characteristic(Obj):
             self.light.fail_next_write = False
             raise error("Failed")
         self.light.written.append(bytes(value).hex())
-        if value[:2] == [0xAA, 0x00]:  # a rename message: the light takes and advertises the name
-            self.light.rename(bytes(value[2:]).decode("utf-8", errors="replace"))
 
     @dbus.service.method(CHARACTERISTIC)
     def StartNotify(self):
@@ -141,9 +129,6 @@ class Light(Obj):
         self.fff2 = Characteristic(self, "fff2", ["notify"])
         self.gatt = [self.service, self.fff1, self.fff1.descriptor, self.fff2, self.fff2.descriptor]
         self.written, self.fail_next_write, self.plan, self.pending, self.connect_calls = [], False, None, None, 0
-
-    def rename(self, name):
-        self.update(Name=name, Alias=name)
 
     @dbus.service.method(DEVICE, async_callbacks=("reply", "fail"))
     def Connect(self, reply, fail):
@@ -189,14 +174,18 @@ class Light(Obj):
         self.update(Connected=False)
 
 
-class Root(dbus.service.Object):
-    def __init__(self, fake):
-        super().__init__(fake.bus, "/")
-        self.fake = fake
+class Control(dbus.service.Object):
+    """The object manager, and the tests' handle on lights by address."""
+
+    def __init__(self, bus):
+        super().__init__(bus, "/")
+        self.bus, self.lights, self.root = bus, {}, self
+        self.adapter = Adapter(self)
+        self.adapter.export()
 
     @dbus.service.method("org.freedesktop.DBus.ObjectManager", out_signature="a{oa{sa{sv}}}")
     def GetManagedObjects(self):
-        objects = [self.fake.adapter] + [o for light in self.fake.lights.values() for o in [light] + light.gatt]
+        objects = [self.adapter] + [o for light in self.lights.values() for o in [light] + light.gatt]
         return {o.path: {o.interface: o.props} for o in objects if o.exported}
 
     @dbus.service.signal("org.freedesktop.DBus.ObjectManager", signature="oa{sa{sv}}")
@@ -207,44 +196,26 @@ class Root(dbus.service.Object):
     def InterfacesRemoved(self, path, interfaces):
         pass
 
-
-class Control(dbus.service.Object):
-    """The tests' handle: lights by address ("AA:BB:CC:DD:EE:01")."""
-
-    def __init__(self, bus):
-        super().__init__(bus, "/org/lightdeck/FakeBluez")
-        self.bus, self.lights = bus, {}
-        self.root = Root(self)
-        self.adapter = Adapter(self)
-        self.adapter.export()
-
     @dbus.service.method(CONTROL)
     def Reset(self):
         for light in list(self.lights.values()):
             light.drop()
             light.unexport()
         self.lights.clear()
-        self.SetAdapterPresent(True)
         self.SetPowered(True)
 
     @dbus.service.method(CONTROL, in_signature="sssas")
     def AddLight(self, address, name, data, uuids):
-        """data: see manufacturer(); uuids: advertised services, short or long."""
-        light = self.lights[address] = Light(self, address, name, data, uuids)
-        if self.adapter.exported:
-            light.export()
+        self.lights[address] = Light(self, address, name, data, uuids)
+        self.lights[address].export()
 
     @dbus.service.method(CONTROL, in_signature="ss")
     def SetManufacturerData(self, address, data):
         self.lights[address].update(ManufacturerData=manufacturer(data))
 
-    @dbus.service.method(CONTROL, in_signature="ss")
-    def SetName(self, address, name):
-        self.lights[address].rename(name)
-
     @dbus.service.method(CONTROL, in_signature="ss", out_signature="b")
     def Notify(self, address, hex_value):
-        """Sends a value on FFF2; false when notifications are off."""
+        # A value on FFF2; false when notifications are off.
         fff2 = self.lights[address].fff2
         if fff2.exported and fff2.props["Notifying"]:
             fff2.update(Value=dbus.Array(bytes.fromhex(hex_value), signature="y"))
@@ -253,16 +224,14 @@ class Control(dbus.service.Object):
 
     @dbus.service.method(CONTROL, in_signature="s", out_signature="s")
     def State(self, address):
-        """"connected", "notifying", the connect calls and the values written
-        to FFF1 in hex, space separated: "connected notifying 1 aa01 aa02"."""
+        # "connected notifying 1 aa01 aa02": the link, FFF2, Connect calls, values written to FFF1.
         light = self.lights[address]
         words = ["connected" if light.props["Connected"] else "-", "notifying" if light.fff2.props["Notifying"] else "-"]
         return " ".join(words + [str(light.connect_calls)] + light.written)
 
     @dbus.service.method(CONTROL, in_signature="ss")
     def NextConnect(self, address, plan):
-        """plan "fail": the next Connect fails; "reply": it never answers;
-        "resolve": the link comes up but the services never resolve."""
+        # The next Connect: "fail"s, never "reply"s, or links but never "resolve"s the services.
         self.lights[address].plan = plan
 
     @dbus.service.method(CONTROL, in_signature="s")
@@ -281,20 +250,6 @@ class Control(dbus.service.Object):
             for light in self.lights.values():
                 light.drop("Adapter powered off")
         self.adapter.update(Powered=bool(on))
-
-    @dbus.service.method(CONTROL, in_signature="b")
-    def SetAdapterPresent(self, present):
-        """Unplugs or plugs in the adapter; its lights go and come with it."""
-        self.adapter.clients.clear()
-        self.adapter.props["Discovering"] = False
-        for obj in [self.adapter] + list(self.lights.values()):
-            if present:
-                obj.export()
-            elif obj is not self.adapter:
-                obj.drop()
-                obj.unexport()
-        if not present:
-            self.adapter.unexport()
 
     @dbus.service.method(CONTROL, out_signature="b")
     def IsDiscovering(self):

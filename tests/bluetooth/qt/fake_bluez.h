@@ -1,7 +1,7 @@
 #pragma once
-// The fake BlueZ (tests/fakebluez/fake_bluez.py) on the private bus it starts,
-// and calls on its control interface org.lightdeck.FakeBluez1. A call the
-// fake refuses fails the running test.
+// Calls on the control interface of the fake BlueZ (tests/fakebluez), which
+// the test main starts on its private bus. A call the fake refuses fails the
+// running test.
 
 #include <QString>
 #include <QStringList>
@@ -12,9 +12,6 @@
 
 namespace lightdeck::testing {
 
-// Starts the fake and points Qt at its bus; an empty text, or what went wrong.
-QString startFakeBluez();
-void stopFakeBluez();
 QVariant fakeBluez(const QString& method, const QVariantList& args = {});
 // A light as the fake sees it: "connected" or "-", "notifying" or "-", the
 // number of Connect calls, then each value written to FFF1 in hex.

@@ -4,6 +4,11 @@
 // name instead: it connects the light, then lets the application object go
 // while the central lives on in a static, as the program's exit has it.
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QThread>
 
 #include <chrono>
 #include <cstdlib>
@@ -17,10 +22,43 @@
 #include "common/log.h"
 #include "support/recording_central_delegate.h"
 
+namespace lightdeck::testing {
+
+QVariant fakeBluez(const QString& method, const QVariantList& args)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(QStringLiteral("org.bluez"), QStringLiteral("/"),
+                                                          QStringLiteral("org.lightdeck.FakeBluez1"), method);
+    message.setArguments(args);
+    const QDBusMessage reply = QDBusConnection(QStringLiteral("fake")).call(message, QDBus::Block, 10000);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        ADD_FAILURE() << "fake BlueZ " << method.toStdString() << ": " << reply.errorMessage().toStdString();
+    return reply.arguments().value(0);
+}
+
+QStringList fakeLight(const QString& address)
+{
+    return fakeBluez(QStringLiteral("State"), {address}).toString().split(QLatin1Char(' '));
+}
+
+bool waitUntil(const std::function<bool()>& condition)
+{
+    const QDeadlineTimer deadline(20000);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+}  // namespace lightdeck::testing
+
 namespace {
 
 using namespace lightdeck;
 using namespace lightdeck::testing;
+
+QProcess fake;
 
 int centralOutlivesApplication(int argc, char** argv)
 {
@@ -47,11 +85,23 @@ class FakeBluezEnvironment final : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        const QString problem = startFakeBluez();
-        ASSERT_TRUE(problem.isEmpty()) << "cannot start the fake BlueZ: " << problem.toStdString();
-        prepareQtBluetoothEnvironment();  // before Qt Bluetooth's first use: Qt reads it once
+        fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        fake.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(LIGHTDECK_FAKE_BLUEZ_SCRIPT)});
+        while (!fake.canReadLine() && fake.waitForReadyRead(30000)) {
+        }
+        const QByteArray address = fake.readLine().trimmed();
+        ASSERT_FALSE(address.isEmpty()) << "no fake BlueZ (dbus-daemon, python3-dbus, python3-gi installed?)";
+        // Both before Qt Bluetooth's first use: Qt reads them once.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        prepareQtBluetoothEnvironment();
+        QDBusConnection::connectToBus(QString::fromUtf8(address), QStringLiteral("fake"));
     }
-    void TearDown() override { stopFakeBluez(); }
+    void TearDown() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("fake"));
+        fake.terminate();
+        fake.waitForFinished(5000);
+    }
 };
 
 }  // namespace

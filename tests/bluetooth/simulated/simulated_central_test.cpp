@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
-#include <regex>
 #include <set>
-#include <thread>
 
 #include "bluetooth/simulated/light_simulator.h"
 #include "support/recording_central_delegate.h"
@@ -127,17 +125,17 @@ struct Rig {
 
 class SimulatedCentralTest : public ::testing::Test, protected Rig {};
 
-TEST_F(SimulatedCentralTest, ScanHearsLightsWithTheFilteredServiceAndTheirAdvertisementAsIs)
+TEST_F(SimulatedCentralTest, ScanHearsLightsWithTheFilteredServiceAndTheirAdvertisementAsIsOncePerScan)
 {
-    for (const auto& data : std::vector<std::optional<Bytes>>{Bytes{0x4C, 0x4D, 0x01}, Bytes{0x59, 0x00}, Bytes{0x4C},
-                                                              Bytes{}, std::nullopt})
+    VirtualLight& a = sim.addLight({.name = "A", .manufacturerData = Bytes{0x4C, 0x4D, 0x01}});
+    for (const auto& data : std::vector<std::optional<Bytes>>{Bytes{0x59, 0x00}, Bytes{0x4C}, Bytes{}, std::nullopt})
         sim.addLight({.name = "L" + std::to_string(sim.lightCount()), .manufacturerData = data});
     VirtualLight& hidden = sim.addLight({.name = "No FFF0", .advertisesService = false});
     start();
     const std::size_t all = sim.lightCount();
     const std::vector<std::pair<std::vector<std::string>, std::size_t>> filters = {
-        {{"FFF0"}, all - 1}, {{"fff0"}, all - 1}, {{"0000fff0-0000-1000-8000-00805f9b34fb"}, all - 1},
-        {{"180D", "FFF0"}, all - 1}, {{}, all}, {{"180D"}, 0},
+        {{"180D"}, 0}, {{}, all}, {{"fff0"}, all - 1}, {{"0000fff0-0000-1000-8000-00805f9b34fb"}, all - 1},
+        {{"180D", "FFF0"}, all - 1}, {{"FFF0"}, all - 1},  // the last one keeps running
     };
     for (const auto& [filter, expected] : filters) {
         rec.clear();
@@ -154,33 +152,24 @@ TEST_F(SimulatedCentralTest, ScanHearsLightsWithTheFilteredServiceAndTheirAdvert
             EXPECT_EQ(e.rssi, sim.options().rssi);
         }
     }
-}
-
-TEST_F(SimulatedCentralTest, EachScanHearsALightOnceOnTheSamePeripheralAndAgainWhenItsAdvertisementChanges)
-{
-    VirtualLight& a = sim.addLight({.name = "A"});
-    VirtualLight& b = sim.addLight({.name = "B"});
-    start();
-    scan(true);
+    // While scanning: a changed advertisement comes again on the same
+    // peripheral, an unchanged one does not, a new light is heard; then none.
     const auto first = rec.discovered(a.identifier());
-    a.setName("A");  // no change: not news
+    rec.clear();
+    a.setName("A");
     a.setManufacturerData(Bytes{0x4C, 0x4D, 0x09});
-    b.setAdvertisesService(false);  // no longer heard under the filter
-    b.setName("Hidden");
     VirtualLight& late = sim.addLight({.name = "Late"});
     sim.waitIdle();
-    auto found = rec.events(is(Kind::Discover));
-    ASSERT_EQ(found.size(), 4u);
-    EXPECT_EQ(found[2].peripheral, first);
-    EXPECT_EQ(found[2].advertisement.manufacturerData, (Bytes{0x4C, 0x4D, 0x09}));
-    EXPECT_EQ(found[3].id, late.identifier());
-    scan();  // a new scan hears everyone again
-    EXPECT_EQ(rec.count(is(Kind::Discover)), 6u);
-    EXPECT_EQ(rec.discovered(a.identifier()), first);
+    const auto found = rec.events(is(Kind::Discover));
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].peripheral, first);
+    EXPECT_EQ(found[0].advertisement.manufacturerData, (Bytes{0x4C, 0x4D, 0x09}));
+    EXPECT_EQ(found[1].id, late.identifier());
+    central->stopScan();
     EXPECT_FALSE(central->isScanning());
     a.setName("A2");
     sim.waitIdle();
-    EXPECT_EQ(rec.count(is(Kind::Discover)), 6u);
+    EXPECT_EQ(rec.count(is(Kind::Discover)), 2u);
 }
 
 TEST_F(SimulatedCentralTest, ConnectDiscoverWriteAndNotifyInTheManagersOrderAndWritesReportTheirErrors)
@@ -277,8 +266,6 @@ TEST_F(SimulatedCentralTest, FailedConnectDroppedLinkAndCancelWhileConnecting)
     VirtualLight& light = sim.addLight({.name = "Key"});
     start();
     const auto peripheral = discover(light);
-    std::atomic<int> changes{0};
-    sim.setChangeObserver([&](const std::string&) { ++changes; });
     rec.clear();
     light.failNextConnect();
     central->connect(peripheral);
@@ -296,8 +283,6 @@ TEST_F(SimulatedCentralTest, FailedConnectDroppedLinkAndCancelWhileConnecting)
     EXPECT_EQ(errors(Kind::Disconnect), Codes{code(Code::ConnectionLost)});
     EXPECT_EQ(peripheral->state(), PeripheralState::Disconnected);
     EXPECT_TRUE(peripheral->services().empty());
-    EXPECT_EQ(changes, 2) << "connected, dropped";
-    sim.setChangeObserver(nullptr);
 
     rec.clear();
     holdQueue([&] {
@@ -357,103 +342,20 @@ TEST_F(SimulatedCentralTest, AdapterOffEndsEveryLinkStopsTheScanThenReportsTheSt
     EXPECT_EQ(errors(Kind::FailConnect), Codes{code(Code::PoweredOff)});
     EXPECT_EQ(rec.events().back().state, CentralState::PoweredOff);
 
-    // Off: scans are ignored, connections fail, a new central starts off.
+    // Off: scans are ignored, connections fail; on again restarts nothing.
     rec.clear();
     scan(true);
     EXPECT_FALSE(central->isScanning());
     central->connect(pending);
-    RecordingDelegate lateRec;
-    auto late = sim.centralFactory()(lateRec);
     sim.waitIdle();
     EXPECT_EQ(rec.kinds(), Kinds{Kind::FailConnect});
-    EXPECT_EQ(lateRec.events().at(0).state, CentralState::PoweredOff);
-
-    // Off again is not news; on again reports PoweredOn and restarts nothing.
     rec.clear();
-    sim.setPoweredOn(false);
     sim.setPoweredOn(true);
     sim.waitIdle();
     EXPECT_EQ(rec.kinds(), Kinds{Kind::State});
     EXPECT_EQ(central->state(), CentralState::PoweredOn);
     scan();
     EXPECT_EQ(rec.count(is(Kind::Discover)), 2u);
-}
-
-TEST_F(SimulatedCentralTest, RenameTellsTheCentralAfterTheWriteAndChangesTheAdvertisement)
-{
-    VirtualLight& light = sim.addLight({.name = "Key"});
-    start();
-    const Link link = connect(light);
-    scan(true);
-    rec.clear();
-    const Bytes rename = {0xAA, 0x00, 0xE5, 0xAE, 0xA2, 0xE5, 0x8E, 0x85, 0xE4, 0xB8, 0xBB, 0xE7, 0x81, 0xAF};
-    write(link, rename);
-    EXPECT_EQ(light.writes(), std::vector<Bytes>{rename});  // whole, in one write
-    EXPECT_EQ(link.peripheral->name(), "客厅主灯");
-    EXPECT_EQ(rec.kinds(), (Kinds{Kind::Write, Kind::Name, Kind::Discover}));
-    EXPECT_EQ(rec.events(is(Kind::Name))[0].name, "客厅主灯");  // already new inside the callback
-    EXPECT_EQ(rec.events(is(Kind::Discover))[0].advertisement.localName, "客厅主灯");
-    EXPECT_EQ(light.output(), LightOutput{});  // a rename is not a mode change
-}
-
-TEST(SimulatedCentralThreads, ManyThreadsDrivingTheLightsGetOneCallbackAtATimeInTheirOrder)
-{
-    Rig rig(SimulatorOptions{.seed = 3, .timing = TimingModel::realistic()});
-    CapabilityProfile shielded;
-    shielded.unavailableEffects = {1, 2, 3};
-    std::vector<VirtualLight*> lights;
-    std::vector<Link> links;
-    for (int i = 0; i < 4; ++i)
-        lights.push_back(&rig.sim.addLight({.name = "L" + std::to_string(i), .capabilities = shielded}));
-    rig.start();
-    for (auto* light : lights)
-        links.push_back(rig.connect(*light));
-    std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < links.size(); ++t) {
-        threads.emplace_back([&, t] {
-            links[t].peripheral->setNotifyValue(true, links[t].report);
-            for (std::uint8_t i = 0; i < 25; ++i) {
-                links[t].peripheral->writeValue(frame(0x01, i, 40), links[t].command, WriteType::WithResponse);
-                (void)lights[(t + 1) % lights.size()]->writes();
-            }
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    rig.sim.waitIdle();
-    EXPECT_EQ(rig.rec.count(is(Kind::Write)), 100u);
-    EXPECT_EQ(rig.values().size(), 4 * shielded.markerReports().size());
-    for (const auto* light : lights) {
-        const auto writes = light->writes();
-        ASSERT_EQ(writes.size(), 25u);
-        for (std::size_t i = 0; i < writes.size(); ++i)
-            EXPECT_EQ(writes[i][2], i) << "one thread's writes arrive in order";
-    }
-}
-
-TEST_F(SimulatedCentralTest, CallsFromInsideACallbackAreAnsweredAfterItReturns)
-{
-    VirtualLight& light = sim.addLight({.name = "Key"});
-    start();
-    std::vector<std::size_t> added;
-    rec.setHook([&](const CentralEvent& e) {  // the manager's way
-        const std::size_t before = rec.events().size();
-        if (e.kind == Kind::Discover) {
-            central->stopScan();
-            central->connect(e.peripheral);
-            sim.waitIdle();  // on the queue: returns instead of waiting for itself
-        } else if (e.kind == Kind::Connect) {
-            e.peripheral->discoverServices();
-        } else if (e.kind == Kind::Services) {
-            e.peripheral->discoverCharacteristics(e.peripheral->services().at(0));
-        }
-        added.push_back(rec.events().size() - before);
-    });
-    scan(true);
-    rec.setHook(nullptr);
-    EXPECT_EQ(rec.kinds(), (Kinds{Kind::State, Kind::Discover, Kind::Connect, Kind::Services, Kind::Characteristics}));
-    EXPECT_EQ(added, std::vector<std::size_t>(4, 0)) << "a callback ran inside another";
-    EXPECT_TRUE(light.isConnected());
 }
 
 TEST(SimulatedCentralLifetime, DestroyingTheCentralDropsPendingWorkAndFreesTheLights)
@@ -477,22 +379,6 @@ TEST(SimulatedCentralLifetime, DestroyingTheCentralDropsPendingWorkAndFreesTheLi
     rig.start();
     rig.connect(connected);
     EXPECT_TRUE(connected.isConnected());
-
-    // A central may also outlive its simulator.
-    RecordingDelegate rec;
-    std::unique_ptr<Central> survivor;
-    VirtualLight* light = nullptr;
-    {
-        LightSimulator sim;
-        light = &sim.addLight({.name = "Key"});
-        survivor = sim.centralFactory()(rec);
-        sim.waitIdle();
-        survivor->scanForPeripherals({"FFF0"}, {});
-        sim.waitIdle();
-    }
-    survivor->connect(rec.discovered(light->identifier()));
-    EXPECT_TRUE(rec.waitFor(is(Kind::Connect)));
-    survivor.reset();
 }
 
 TEST(SimulatedCentralSeed, SameSeedGivesSameIdentifiersAndDiscoveryOrder)
@@ -512,15 +398,8 @@ TEST(SimulatedCentralSeed, SameSeedGivesSameIdentifiersAndDiscoveryOrder)
     EXPECT_EQ(run(11), std::make_pair(ids, order));
     EXPECT_EQ(std::set(order.begin(), order.end()), std::set(ids.begin(), ids.end()));
     EXPECT_EQ(std::set(ids.begin(), ids.end()).size(), ids.size());
-    for (const auto& id : ids)
-        EXPECT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
     EXPECT_NE(run(12).first, ids);
-    bool shuffled = order != ids;  // the advertising delays are random
-    for (std::uint32_t seed = 13; seed < 16 && !shuffled; ++seed) {
-        const auto [i, o] = run(seed);
-        shuffled = o != i;
-    }
-    EXPECT_TRUE(shuffled);
+    EXPECT_NE(order, ids) << "the advertising delays are random";
 
     LightSimulator sim;  // given identifiers are upper-cased; a duplicate is replaced
     VirtualLight& a = sim.addLight({.identifier = "0d3f2c1a-5b6e-4f70-8192-a3b4c5d6e79e"});
