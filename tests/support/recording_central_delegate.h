@@ -3,8 +3,6 @@
 // Qt) and lets a test wait, with a bounded deadline, for the one it expects.
 // It also counts callbacks that break the threading contract: one that came
 // on a thread not named "centralQueue", or while another was still running.
-// A hook runs inside each callback, on the queue, for tests that act there as
-// the manager does.
 
 #include <pthread.h>
 
@@ -31,7 +29,6 @@ struct CentralEvent {
     CentralState state = CentralState::Unknown;
     AdvertisementData advertisement{};
     int rssi = 0;
-    std::shared_ptr<Service> service{};
     std::shared_ptr<Characteristic> characteristic{};
     // Read inside the callback: the peripheral's identifier and name, and the
     // characteristic's value.
@@ -67,13 +64,12 @@ public:
         return result;
     }
     std::size_t count(const Predicate& match) const { return events(match).size(); }
-    // The n-th (1-based) matching event, waiting up to `limit` for it.
-    std::optional<CentralEvent> waitFor(const Predicate& match, std::size_t n = 1,
-                                        std::chrono::milliseconds limit = std::chrono::seconds(20))
+    // The n-th (1-based) matching event, waiting up to 20 s for it.
+    std::optional<CentralEvent> waitFor(const Predicate& match, std::size_t n = 1)
     {
         std::unique_lock lock(m_mutex);
         std::optional<CentralEvent> found;
-        m_changed.wait_for(lock, limit, [&] {
+        m_changed.wait_for(lock, std::chrono::seconds(20), [&] {
             std::size_t seen = 0;
             for (const auto& e : m_events)
                 if (match(e) && ++seen == n)
@@ -93,11 +89,6 @@ public:
         std::lock_guard lock(m_mutex);
         m_events.clear();
     }
-    void setHook(std::function<void(const CentralEvent&)> hook)
-    {
-        std::lock_guard lock(m_mutex);
-        m_hook = std::move(hook);
-    }
     int violations() const { return m_violations; }
 
     using P = std::shared_ptr<Peripheral>;
@@ -112,9 +103,9 @@ public:
     void didFailToConnectPeripheral(const P& p, const E& e) override { record({Kind::FailConnect, p, e}); }
     void didDisconnectPeripheral(const P& p, const E& e) override { record({Kind::Disconnect, p, e}); }
     void didDiscoverServices(const P& p, const E& e) override { record({Kind::Services, p, e}); }
-    void didDiscoverCharacteristics(const P& p, const std::shared_ptr<Service>& s, const E& e) override
+    void didDiscoverCharacteristics(const P& p, const std::shared_ptr<Service>&, const E& e) override
     {
-        record({.kind = Kind::Characteristics, .peripheral = p, .error = e, .service = s});
+        record({.kind = Kind::Characteristics, .peripheral = p, .error = e});
     }
     void didUpdateValue(const P& p, const C& c, const E& e) override
     {
@@ -139,22 +130,17 @@ private:
         }
         if (event.characteristic)
             event.value = event.characteristic->value();
-        std::function<void(const CentralEvent&)> hook;
         {
             std::lock_guard lock(m_mutex);
             m_events.push_back(event);
-            hook = m_hook;
         }
         m_changed.notify_all();
-        if (hook)
-            hook(event);
         m_inside.fetch_sub(1);
     }
 
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<CentralEvent> m_events;
-    std::function<void(const CentralEvent&)> m_hook;
     std::atomic<int> m_violations{0};
     std::atomic<int> m_inside{0};
 };

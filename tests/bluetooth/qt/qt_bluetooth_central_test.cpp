@@ -194,26 +194,6 @@ TEST_F(QtCentralTest, AFailedOrHangingConnectIsReportedAndTheLightCanConnectAfte
     connect(kA, light);
 }
 
-TEST_F(QtCentralTest, ConnectsAreSerialisedBecauseBluezRunsOneAtATime)
-{
-    add(kA);
-    add(kB);
-    start();
-    central->scanForPeripherals({"FFF0"}, {});
-    const auto a = rec.waitFor(is(Kind::Discover, idOf(kA)));
-    const auto b = rec.waitFor(is(Kind::Discover, idOf(kB)));
-    ASSERT_TRUE(a && b);
-    central->stopScan();
-    central->connect(a->peripheral);
-    central->connect(b->peripheral);
-    central->connect(a->peripheral);  // joins the attempt under way
-    ASSERT_TRUE(rec.waitFor(is(Kind::Connect, idOf(kA))) && rec.waitFor(is(Kind::Connect, idOf(kB))));
-    EXPECT_EQ(rec.count(is(Kind::FailConnect)), 0u);
-    EXPECT_EQ(rec.count(is(Kind::Connect)), 2u);
-    EXPECT_EQ(fakeLight(kA).at(2), "1");
-    EXPECT_EQ(fakeLight(kB).at(2), "1");
-}
-
 TEST_F(QtCentralTest, ACancelledLinkEndsWithoutErrorADroppedOneWithAndBothReconnect)
 {
     add(kA);
@@ -270,28 +250,6 @@ TEST_F(QtCentralTest, AdapterOffDropsTheLinksAndRefusesUntilOn)
     fakeBluez("SetPowered", {true});
     ASSERT_TRUE(rec.waitFor(poweredOn, 2));
     EXPECT_TRUE(discover(kB));
-}
-
-TEST_F(QtCentralTest, CallbacksMayCallBackIntoTheCentral)
-{
-    add(kA);
-    start();
-    rec.setHook([this](const CentralEvent& e) {  // the manager's way
-        if (e.kind == Kind::Discover) {
-            central->stopScan();
-            central->connect(e.peripheral);
-        } else if (e.kind == Kind::Connect) {
-            e.peripheral->discoverServices();
-        } else if (e.kind == Kind::Services) {
-            e.peripheral->discoverCharacteristics(e.peripheral->services().at(0));
-        } else if (e.kind == Kind::Characteristics) {
-            e.peripheral->setNotifyValue(true, e.service->characteristics().at(1));
-        }
-    });
-    central->scanForPeripherals({"FFF0"}, {});
-    ASSERT_TRUE(waitUntil([] { return fakeLight(kA).at(1) == "notifying"; }));
-    rec.setHook({});
-    EXPECT_EQ(rec.count(is(Kind::Connect)), 1u);
 }
 
 TEST_F(QtCentralTest, ACentralThatOutlivesTheApplicationStopsCleanlyAndReleasesItsLights)

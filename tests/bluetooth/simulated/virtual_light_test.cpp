@@ -137,14 +137,5 @@ TEST(VirtualLightTest, NameFromBytesIsAlwaysValidUtf8)
     EXPECT_EQ(lightNameFromBytes(wide, 0).size(), kMaxLightNameBytes / 3 * 3) << "cut at a character boundary";
 }
 
-TEST(VirtualLightTest, ColourFollowsTheModeAndBrightness)
-{
-    using M = LightMode;
-    EXPECT_EQ((LightOutput{.mode = M::Hue, .brightness = 100, .hue = 120}).colour(), (Rgb{0, 255, 0}));
-    EXPECT_EQ((LightOutput{.mode = M::Hue, .brightness = 50, .hue = 360}).colour(), (Rgb{128, 0, 0}));
-    EXPECT_EQ((LightOutput{.mode = M::PresetColour, .brightness = 100, .presetColour = 6}).colour(), (Rgb{0, 0, 255}));
-    EXPECT_EQ((LightOutput{.mode = M::PresetColour, .presetColour = 6}).describe(), "SET 6 blue 50%");
-}
-
 }  // namespace
 }  // namespace lightdeck
