@@ -136,8 +136,6 @@ class Light(Obj):
         plan, self.plan = self.plan, None
         if not self.fake.adapter.props["Powered"]:
             fail(error("NotReady"))
-        elif self.props["ServicesResolved"]:
-            reply()
         elif any(light.pending for light in self.fake.lights.values()):
             fail(error("InProgress"))  # BlueZ runs one LE connection attempt at a time
         elif plan == "fail":
@@ -167,9 +165,8 @@ class Light(Obj):
             self.pending(error("Failed", why))
             self.pending = None
         self.update(ServicesResolved=False)
+        self.fff2.props["Notifying"] = False
         for obj in reversed(self.gatt):
-            if "Notifying" in obj.props:
-                obj.props["Notifying"] = False
             obj.unexport()
         self.update(Connected=False)
 

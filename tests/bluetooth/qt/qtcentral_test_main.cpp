@@ -108,12 +108,10 @@ public:
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "qt.bluetooth*=false");
+    qputenv("QT_LOGGING_RULES", "qt.bluetooth*=false");
     if (argc == 3 && std::strcmp(argv[1], "--central-outlives-application") == 0)
         return centralOutlivesApplication(1, argv);
-    if (!std::getenv("LIGHTDECK_TEST_LOG"))  // LogCapture still sees every line
-        lightdeck::log::setSink([](lightdeck::log::Level, std::string_view) {});
+    lightdeck::log::setSink([](lightdeck::log::Level, std::string_view) {});
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new FakeBluezEnvironment);
