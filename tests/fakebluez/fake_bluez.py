@@ -68,19 +68,16 @@ class Adapter(Obj):
     def __init__(self, fake):
         super().__init__(fake, "/org/bluez/hci0", ADAPTER, {
             "Address": "00:1A:7D:DA:71:13", "Powered": True, "Discovering": False})
-        self.clients = set()  # as BlueZ, discovery runs while one client wants it
 
-    @dbus.service.method(ADAPTER, sender_keyword="sender")
-    def StartDiscovery(self, sender):
+    @dbus.service.method(ADAPTER)
+    def StartDiscovery(self):
         if not self.props["Powered"]:
             raise error("NotReady")
-        self.clients.add(sender)
         self.update(Discovering=True)
 
-    @dbus.service.method(ADAPTER, sender_keyword="sender")
-    def StopDiscovery(self, sender):
-        self.clients.discard(sender)
-        self.update(Discovering=bool(self.clients))
+    @dbus.service.method(ADAPTER)
+    def StopDiscovery(self):
+        self.update(Discovering=False)
 
     @dbus.service.method(ADAPTER, in_signature="a{sv}")
     def SetDiscoveryFilter(self, properties):
@@ -242,7 +239,6 @@ class Control(dbus.service.Object):
     @dbus.service.method(CONTROL, in_signature="b")
     def SetPowered(self, on):
         if not on:  # as BlueZ: discovery ends and every link drops before Powered turns false
-            self.adapter.clients.clear()
             self.adapter.update(Discovering=False)
             for light in self.lights.values():
                 light.drop("Adapter powered off")
@@ -254,21 +250,21 @@ class Control(dbus.service.Object):
 
 
 def main():
-    ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG: end with the test binary
-    out = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"],
-                         check=True, stdout=subprocess.PIPE, text=True).stdout.split()
-    try:
-        dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
-        bus = dbus.bus.BusConnection(out[0])
-        Control(bus)
-        name = dbus.service.BusName("org.bluez", bus)  # objects first: whoever sees the name finds them
-        print(out[0], flush=True)
-        loop = GLib.MainLoop()
-        GLib.unix_signal_add(GLib.PRIORITY_HIGH, signal.SIGTERM, loop.quit)
-        loop.run()
-        del name
-    finally:
-        os.kill(int(out[1]), signal.SIGTERM)
+    # PR_SET_PDEATHSIG: the fake ends with the test binary, however it ends, and the bus with the fake.
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, text=True,
+                              preexec_fn=lambda: ctypes.CDLL(None).prctl(1, signal.SIGTERM))
+    address = daemon.stdout.readline().strip()
+    dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+    bus = dbus.bus.BusConnection(address)
+    Control(bus)
+    name = dbus.service.BusName("org.bluez", bus)  # held to the end; objects first: whoever sees it finds them
+    print(address, flush=True)
+    loop = GLib.MainLoop()
+    GLib.unix_signal_add(GLib.PRIORITY_HIGH, signal.SIGTERM, loop.quit)
+    loop.run()
+    os._exit(0)  # at once: the bus goes with us
 
 
 if __name__ == "__main__":

@@ -10,14 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
-#include <memory>
 #include <mutex>
-#include <optional>
-#include <string>
-#include <vector>
 
-#include "bluetooth/central.h"
+#include "bluetooth/central.h"  // and the standard headers it includes
 
 namespace lightdeck::testing {
 

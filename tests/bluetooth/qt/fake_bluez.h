@@ -15,7 +15,10 @@ namespace lightdeck::testing {
 QVariant fakeBluez(const QString& method, const QVariantList& args = {});
 // A light as the fake sees it: "connected" or "-", "notifying" or "-", the
 // number of Connect calls, then each value written to FFF1 in hex.
-QStringList fakeLight(const QString& address);
+inline QStringList fakeLight(const QString& address)
+{
+    return fakeBluez(QStringLiteral("State"), {address}).toString().split(QLatin1Char(' '));
+}
 // Polls the condition until it holds or a generous deadline passes.
 bool waitUntil(const std::function<bool()>& condition);
 

@@ -11,7 +11,6 @@
 #include <QThread>
 
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
 #include <gtest/gtest.h>
@@ -35,19 +34,11 @@ QVariant fakeBluez(const QString& method, const QVariantList& args)
     return reply.arguments().value(0);
 }
 
-QStringList fakeLight(const QString& address)
-{
-    return fakeBluez(QStringLiteral("State"), {address}).toString().split(QLatin1Char(' '));
-}
-
 bool waitUntil(const std::function<bool()>& condition)
 {
-    const QDeadlineTimer deadline(20000);
-    while (!condition()) {
+    for (const QDeadlineTimer deadline(20000); !condition(); QThread::msleep(5))
         if (deadline.hasExpired())
             return false;
-        QThread::msleep(5);
-    }
     return true;
 }
 
