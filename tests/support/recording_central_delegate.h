@@ -1,209 +1,143 @@
 #pragma once
-// A CentralDelegate that records every callback, with the thread it ran on,
-// for tests of a Central (the simulated one, or any other).
-//
-//   RecordingDelegate delegate;
-//   auto central = simulator.centralFactory()(delegate);
-//   central->scanForPeripherals({"FFF0"}, {});
-//   simulator.waitIdle();
-//   EXPECT_EQ(delegate.count(CentralEvent::Kind::Discover), 3u);
-//
-// A hook runs inside each callback (on the central's queue) for tests that
-// must act there, as the manager does.
+// A CentralDelegate that records every callback of a Central (simulated or
+// Qt) and lets a test wait, with a bounded deadline, for the one it expects.
+// It also counts callbacks that break the threading contract: one that came
+// on a thread not named "centralQueue", or while another was still running.
 
 #include <pthread.h>
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
-#include <memory>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
-#include <optional>
-#include <string>
-#include <thread>
-#include <vector>
 
-#include "bluetooth/central.h"
+#include "bluetooth/central.h"  // and the standard headers it includes
 
 namespace lightdeck::testing {
 
 struct CentralEvent {
-    enum class Kind { State, Discover, Connect, FailToConnect, Disconnect, Services, Characteristics, Value, Write, Name };
-
+    enum class Kind { State, Discover, Connect, FailConnect, Disconnect, Services, Characteristics, Value, Write, Name };
     Kind kind = Kind::State;
-    std::shared_ptr<Peripheral> peripheral;
-    // The peripheral's identifier and name when the callback ran.
-    std::string identifier;
-    std::string name;
+    std::shared_ptr<Peripheral> peripheral{};
+    std::optional<CentralError> error{};
     CentralState state = CentralState::Unknown;
-    AdvertisementData advertisement;
+    AdvertisementData advertisement{};
     int rssi = 0;
-    std::optional<CentralError> error;
-    std::shared_ptr<Service> service;
-    std::shared_ptr<Characteristic> characteristic;
-    // characteristic->value() read inside the callback.
-    std::optional<Bytes> value;
-    std::string threadName;
-    std::thread::id threadId;
+    std::shared_ptr<Characteristic> characteristic{};
+    // Read inside the callback: the peripheral's identifier and name, and the
+    // characteristic's value.
+    std::string id{};
+    std::string name{};
+    std::optional<Bytes> value{};
 };
 
-class RecordingDelegate : public CentralDelegate {
+// Matches the callbacks of that kind (for that peripheral, when given).
+inline std::function<bool(const CentralEvent&)> is(CentralEvent::Kind kind, std::string id = {})
+{
+    return [kind, id](const CentralEvent& e) { return e.kind == kind && (id.empty() || e.id == id); };
+}
+
+class RecordingDelegate final : public CentralDelegate {
 public:
     using Kind = CentralEvent::Kind;
-    using Hook = std::function<void(const CentralEvent&)>;
+    using Predicate = std::function<bool(const CentralEvent&)>;
 
-    void setHook(Hook hook)
+    std::vector<CentralEvent> events(const Predicate& match = {}) const
     {
         std::lock_guard lock(m_mutex);
-        m_hook = std::move(hook);
+        std::vector<CentralEvent> found;
+        std::copy_if(m_events.begin(), m_events.end(), std::back_inserter(found),
+                     [&](const CentralEvent& e) { return !match || match(e); });
+        return found;
     }
-
-    std::vector<CentralEvent> events() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_events;
-    }
-
-    std::vector<CentralEvent> events(Kind kind) const
-    {
-        std::vector<CentralEvent> matching;
-        for (auto& event : events())
-            if (event.kind == kind)
-                matching.push_back(std::move(event));
-        return matching;
-    }
-
     std::vector<Kind> kinds() const
     {
         std::vector<Kind> result;
-        for (const auto& event : events())
-            result.push_back(event.kind);
+        for (const auto& e : events())
+            result.push_back(e.kind);
         return result;
     }
-
-    std::size_t count(Kind kind) const { return events(kind).size(); }
-
-    // The peripheral of the latest discovery of that identifier.
-    std::shared_ptr<Peripheral> discovered(const std::string& identifier) const
+    std::size_t count(const Predicate& match) const { return events(match).size(); }
+    // The n-th (1-based) matching event, waiting up to 20 s for it.
+    std::optional<CentralEvent> waitFor(const Predicate& match, std::size_t n = 1)
     {
-        auto found = events(Kind::Discover);
-        for (auto it = found.rbegin(); it != found.rend(); ++it)
-            if (it->identifier == identifier)
-                return it->peripheral;
-        return nullptr;
+        std::unique_lock lock(m_mutex);
+        std::optional<CentralEvent> found;
+        m_changed.wait_for(lock, std::chrono::seconds(20), [&] {
+            std::size_t seen = 0;
+            for (const auto& e : m_events)
+                if (match(e) && ++seen == n)
+                    found = e;
+            return found.has_value();
+        });
+        return found;
     }
-
-    // True when a callback started while another was still running.
-    bool sawOverlap() const { return m_overlap; }
-
+    // The peripheral of the latest discovery of that identifier.
+    std::shared_ptr<Peripheral> discovered(const std::string& id) const
+    {
+        const auto found = events(is(Kind::Discover, id));
+        return found.empty() ? nullptr : found.back().peripheral;
+    }
     void clear()
     {
         std::lock_guard lock(m_mutex);
         m_events.clear();
     }
+    int violations() const { return m_violations; }
 
-    void centralDidUpdateState(CentralState state) override
+    using P = std::shared_ptr<Peripheral>;
+    using E = std::optional<CentralError>;
+    using C = std::shared_ptr<Characteristic>;
+    void centralDidUpdateState(CentralState s) override { record({.kind = Kind::State, .state = s}); }
+    void didDiscoverPeripheral(const P& p, const AdvertisementData& a, int rssi) override
     {
-        CentralEvent event = make(Kind::State, nullptr);
-        event.state = state;
-        record(std::move(event));
+        record({.kind = Kind::Discover, .peripheral = p, .advertisement = a, .rssi = rssi});
     }
-    void didDiscoverPeripheral(const std::shared_ptr<Peripheral>& peripheral, const AdvertisementData& advertisement,
-                               int rssi) override
+    void didConnectPeripheral(const P& p) override { record({.kind = Kind::Connect, .peripheral = p}); }
+    void didFailToConnectPeripheral(const P& p, const E& e) override { record({Kind::FailConnect, p, e}); }
+    void didDisconnectPeripheral(const P& p, const E& e) override { record({Kind::Disconnect, p, e}); }
+    void didDiscoverServices(const P& p, const E& e) override { record({Kind::Services, p, e}); }
+    void didDiscoverCharacteristics(const P& p, const std::shared_ptr<Service>&, const E& e) override
     {
-        CentralEvent event = make(Kind::Discover, peripheral);
-        event.advertisement = advertisement;
-        event.rssi = rssi;
-        record(std::move(event));
+        record({.kind = Kind::Characteristics, .peripheral = p, .error = e});
     }
-    void didConnectPeripheral(const std::shared_ptr<Peripheral>& peripheral) override
+    void didUpdateValue(const P& p, const C& c, const E& e) override
     {
-        record(make(Kind::Connect, peripheral));
+        record({.kind = Kind::Value, .peripheral = p, .error = e, .characteristic = c});
     }
-    void didFailToConnectPeripheral(const std::shared_ptr<Peripheral>& peripheral,
-                                    const std::optional<CentralError>& error) override
+    void didWriteValue(const P& p, const C& c, const E& e) override
     {
-        record(make(Kind::FailToConnect, peripheral, error));
+        record({.kind = Kind::Write, .peripheral = p, .error = e, .characteristic = c});
     }
-    void didDisconnectPeripheral(const std::shared_ptr<Peripheral>& peripheral,
-                                 const std::optional<CentralError>& error) override
-    {
-        record(make(Kind::Disconnect, peripheral, error));
-    }
-    void didDiscoverServices(const std::shared_ptr<Peripheral>& peripheral,
-                             const std::optional<CentralError>& error) override
-    {
-        record(make(Kind::Services, peripheral, error));
-    }
-    void didDiscoverCharacteristics(const std::shared_ptr<Peripheral>& peripheral,
-                                    const std::shared_ptr<Service>& service,
-                                    const std::optional<CentralError>& error) override
-    {
-        CentralEvent event = make(Kind::Characteristics, peripheral, error);
-        event.service = service;
-        record(std::move(event));
-    }
-    void didUpdateValue(const std::shared_ptr<Peripheral>& peripheral,
-                        const std::shared_ptr<Characteristic>& characteristic,
-                        const std::optional<CentralError>& error) override
-    {
-        CentralEvent event = make(Kind::Value, peripheral, error);
-        event.characteristic = characteristic;
-        event.value = characteristic ? characteristic->value() : std::nullopt;
-        record(std::move(event));
-    }
-    void didWriteValue(const std::shared_ptr<Peripheral>& peripheral,
-                       const std::shared_ptr<Characteristic>& characteristic,
-                       const std::optional<CentralError>& error) override
-    {
-        CentralEvent event = make(Kind::Write, peripheral, error);
-        event.characteristic = characteristic;
-        record(std::move(event));
-    }
-    void didUpdateName(const std::shared_ptr<Peripheral>& peripheral) override
-    {
-        record(make(Kind::Name, peripheral));
-    }
+    void didUpdateName(const P& p) override { record({.kind = Kind::Name, .peripheral = p}); }
 
 private:
-    static CentralEvent make(Kind kind, const std::shared_ptr<Peripheral>& peripheral,
-                             const std::optional<CentralError>& error = std::nullopt)
-    {
-        CentralEvent event;
-        event.kind = kind;
-        event.peripheral = peripheral;
-        if (peripheral) {
-            event.identifier = peripheral->identifier();
-            event.name = peripheral->name();
-        }
-        event.error = error;
-        char name[16] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        event.threadName = name;
-        event.threadId = std::this_thread::get_id();
-        return event;
-    }
-
     void record(CentralEvent event)
     {
-        if (m_running.fetch_add(1) != 0)
-            m_overlap = true;
-        Hook hook;
+        char thread[16] = {};
+        pthread_getname_np(pthread_self(), thread, sizeof thread);
+        if (m_inside.fetch_add(1) != 0 || std::string(thread) != "centralQueue")
+            ++m_violations;
+        if (event.peripheral) {
+            event.id = event.peripheral->identifier();
+            event.name = event.peripheral->name();
+        }
+        if (event.characteristic)
+            event.value = event.characteristic->value();
         {
             std::lock_guard lock(m_mutex);
             m_events.push_back(event);
-            hook = m_hook;
         }
-        if (hook)
-            hook(event);
-        m_running.fetch_sub(1);
+        m_changed.notify_all();
+        m_inside.fetch_sub(1);
     }
 
     mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
     std::vector<CentralEvent> m_events;
-    Hook m_hook;
-    std::atomic<int> m_running{0};
-    std::atomic<bool> m_overlap{false};
+    std::atomic<int> m_violations{0};
+    std::atomic<int> m_inside{0};
 };
 
 }  // namespace lightdeck::testing
