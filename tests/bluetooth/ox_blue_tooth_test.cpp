@@ -95,11 +95,14 @@ TEST_F(OxBlueToothTest, ScanListsAcceptedLightsOnlyOnceEachInDiscoveryOrder)
         {Bytes{0x4C, 0x4D, 0x10}, true}, {Bytes{0x4C, 0x4C, 0x01}, false}, {Bytes{0x4D, 0x4C}, true},
         {Bytes{0x4D, 0x4D}, false},      {Bytes{0x59, 0x00, 0x4C, 0x4D}, false},  // another maker
         {Bytes{0x4C}, false},            {Bytes{}, false}, {std::nullopt, false}, {Bytes{0x4C, 0x4D}, true}};
+    // Off before any light advertises: the manager's first state report
+    // (powered on) may otherwise start a scan that hears them.
+    simulator.setPoweredOn(false);
+    settle();
     Ids listed;
     for (const auto& [data, accepted] : adverts)
         if (const VirtualLight& light = addLight(data); accepted)
             listed.push_back(light.identifier());
-    simulator.setPoweredOn(false);
     scan();
     EXPECT_TRUE(manager.discoverDict().empty());
     simulator.setPoweredOn(true);
