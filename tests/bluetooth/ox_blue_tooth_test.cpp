@@ -92,7 +92,7 @@ protected:
 TEST_F(OxBlueToothTest, ScanListsAcceptedLightsOnlyOnceEachInDiscoveryOrder)
 {
     const std::pair<std::optional<Bytes>, bool> adverts[] = {
-        {Bytes{0x4C, 0x4D, 0x10}, true}, {Bytes{0x4C, 0x4C, 0x01}, false}, {Bytes{0x4D, 0x4C}, true},
+        {Bytes{0x4C, 0x4D, 0x10}, true}, {Bytes{0x4C, 0x4C, 0x01}, false}, {Bytes{0x4D, 0x4C}, true}, {Bytes{0x4C, 0x4E}, false},
         {Bytes{0x4D, 0x4D}, false},      {Bytes{0x59, 0x00, 0x4C, 0x4D}, false},  // another maker
         {Bytes{0x4C}, false},            {Bytes{}, false}, {std::nullopt, false}, {Bytes{0x4C, 0x4D}, true}};
     // Off before any light advertises: the manager's first state report

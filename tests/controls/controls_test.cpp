@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+#include <QTest>
 #include <QStyleHints>
 
 #include <functional>
@@ -107,8 +109,9 @@ TEST(OxToastTest, AppearsOnTopFadesAndIsRemoved)
     closed.reset();
     EXPECT_TRUE(pending.isNull());
     QWidget window;
-    new QWidget(&window);  // screen content underneath
+    auto* underneath = new QPushButton(&window);  // screen content
     ASSERT_TRUE(showWindow(&window, QSize(390, 844)));
+    underneath->setGeometry(window.rect());
     const QString markup = QString("<b>连接设备后</b> &amp; ").repeated(4);
     QPointer<OxToast> toast = toastIn(&window, markup);
     ASSERT_TRUE(toast && !toast->isVisible());
@@ -117,7 +120,10 @@ TEST(OxToastTest, AppearsOnTopFadesAndIsRemoved)
     EXPECT_EQ(toast->label()->textFormat(), Qt::PlainText);
     EXPECT_TRUE(window.rect().contains(toast->geometry()));
     EXPECT_EQ(window.children().back(), toast.data());
-    EXPECT_NE(window.childAt(toast->geometry().center()), toast.data());
+    int clicks = 0;
+    QObject::connect(underneath, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, toast->geometry().center());
+    EXPECT_EQ(clicks, 1) << "a tap under the toast reaches the screen";
     auto* effect = qobject_cast<QGraphicsOpacityEffect*>(toast->graphicsEffect());
     ASSERT_TRUE(waitUntil([&] { return !toast || effect->opacity() < 1.0; }));
     ASSERT_TRUE(waitUntil([&] { return toast.isNull(); }));

@@ -207,6 +207,10 @@ class Control(dbus.service.Object):
     def SetManufacturerData(self, address, data):
         self.lights[address].update(ManufacturerData=manufacturer(data))
 
+    @dbus.service.method(CONTROL, in_signature="ss")
+    def SetName(self, address, name):
+        self.lights[address].update(Name=name, Alias=name)
+
     @dbus.service.method(CONTROL, in_signature="ss", out_signature="b")
     def Notify(self, address, hex_value):
         # A value on FFF2; false when notifications are off.

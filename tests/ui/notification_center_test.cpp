@@ -68,5 +68,17 @@ TEST(NotificationCenterTest, ConcurrentPostsWhileObserversComeAndGo)
     EXPECT_EQ(center.observerCount("n"), 0);
 }
 
+// On the poster's thread: an observer removed by an earlier one of the same
+// post is not called.
+TEST(NotificationCenterTest, AnObserverRemovedDuringAPostIsNotCalled)
+{
+    NotificationCenter center;
+    QObject context;
+    NotificationCenter::ObserverId second = 0;
+    center.observe("n", &context, [&] { center.removeObserver(second); });
+    second = center.observe("n", &context, [] { ADD_FAILURE() << "called after its removal"; });
+    center.post("n");
+}
+
 }  // namespace
 }  // namespace lightdeck::testing

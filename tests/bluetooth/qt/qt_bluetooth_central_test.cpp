@@ -20,6 +20,7 @@ using Err = QtCentralErrorCode;
 
 const QString kA = QStringLiteral("AA:BB:CC:DD:EE:01");
 const QString kB = QStringLiteral("AA:BB:CC:DD:EE:02");
+const QString kC = QStringLiteral("AA:BB:CC:DD:EE:03");
 
 int code(Err e) { return static_cast<int>(e); }
 
@@ -121,15 +122,19 @@ TEST_F(QtCentralTest, ScanFiltersOnTheServiceAndRebuildsTheManufacturerBytes)
     EXPECT_TRUE(waitUntil([] { return fakeBluez("IsDiscovering").toBool(); }));
 
     // A changed advertisement comes again on the same peripheral; a new
-    // scan hears everyone again.
+    // scan hears everyone again, and a light heard without a name (BlueZ's
+    // made-up alias) keeps the one it had.
     fakeBluez("SetManufacturerData", {kA, "4C4D0103"});
     const auto changed = rec.waitFor(is(Kind::Discover, idOf(kA)), 2).value();
     EXPECT_EQ(changed.peripheral, rec.events(is(Kind::Discover, idOf(kA)))[0].peripheral);
     EXPECT_EQ(changed.advertisement.manufacturerData, (Bytes{0x4C, 0x4D, 0x01, 0x03}));
     central->stopScan();
     EXPECT_TRUE(waitUntil([] { return !fakeBluez("IsDiscovering").toBool(); }));
+    fakeBluez("SetName", {kA, "AA-BB-CC-DD-EE-01"});
     central->scanForPeripherals({"FFF0"}, {});
-    EXPECT_TRUE(rec.waitFor(is(Kind::Discover, idOf(kA)), 3));
+    const auto nameless = rec.waitFor(is(Kind::Discover, idOf(kA)), 3).value();
+    EXPECT_EQ(nameless.advertisement.localName, "");
+    EXPECT_EQ(nameless.peripheral->name(), "Light 01");
 }
 
 TEST_F(QtCentralTest, WritesCompleteWithTheirErrorAndNotificationsArriveAsValues)
@@ -212,20 +217,29 @@ TEST_F(QtCentralTest, ACancelledLinkEndsWithoutErrorADroppedOneWithAndBothReconn
 
 TEST_F(QtCentralTest, AdapterOffDropsTheLinksAndRefusesUntilOn)
 {
-    add(kA);
+    add(kA), add(kB), add(kC);
     start();
     const Link a = connect(kA);
+    // B's connect hangs at BlueZ and C's waits behind it: both fail with the adapter.
+    const auto b = discover(kB), c = discover(kC);
+    fakeBluez("NextConnect", {kB, "reply"});
+    central->connect(b);
+    central->connect(c);
     central->scanForPeripherals({"FFF0"}, {});
     ASSERT_TRUE(waitUntil([] { return fakeBluez("IsDiscovering").toBool(); }));
     fakeBluez("SetPowered", {false});
     ASSERT_TRUE(rec.waitFor([](const CentralEvent& e) { return e.state == CentralState::PoweredOff; }));
     const auto gone = rec.waitFor(is(Kind::Disconnect, idOf(kA)));
     EXPECT_TRUE(gone && gone->error);
+    for (const QString& waiting : {kB, kC}) {
+        const auto failed = rec.waitFor(is(Kind::FailConnect, idOf(waiting)));
+        EXPECT_TRUE(failed && failed->error) << waiting.toStdString();
+    }
     EXPECT_TRUE(waitUntil([this] { return !central->isScanning(); }));
     central->scanForPeripherals({"FFF0"}, {});
     EXPECT_FALSE(central->isScanning());
     central->connect(a.peripheral);
-    EXPECT_EQ(rec.waitFor(is(Kind::FailConnect)).value().error->code, code(Err::PoweredOff));
+    EXPECT_EQ(rec.waitFor(is(Kind::FailConnect, idOf(kA))).value().error->code, code(Err::PoweredOff));
 
     fakeBluez("SetPowered", {true});
     ASSERT_TRUE(rec.waitFor(poweredOn, 2));

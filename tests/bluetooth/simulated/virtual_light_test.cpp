@@ -134,5 +134,18 @@ TEST(VirtualLightTest, NameFromBytesIsAlwaysValidUtf8)
     EXPECT_EQ(lightNameFromBytes(wide, 0).size(), kMaxLightNameBytes / 3 * 3) << "cut at a character boundary";
 }
 
+// The colour a light shows: the mode's colour dimmed by its brightness.
+TEST(VirtualLightTest, ShowsItsColourAtItsBrightness)
+{
+    const std::pair<LightOutput, Rgb> rows[] = {
+        {{.mode = LightMode::Hue, .brightness = 50, .hue = 240}, {0, 0, 128}},
+        {{.mode = LightMode::PresetColour, .brightness = 20, .presetColour = 1}, {51, 0, 0}},
+        {{.mode = LightMode::Hue, .brightness = 0, .hue = 120}, {0, 0, 0}},
+        {{.mode = LightMode::Sos, .brightness = 10}, {255, 255, 255}},
+    };
+    for (const auto& [output, colour] : rows)
+        EXPECT_EQ(output.colour(), colour) << output.describe();
+}
+
 }  // namespace
 }  // namespace lightdeck
