@@ -121,6 +121,23 @@ TEST_F(AppTest, VirtualLightsWindowFollowsConnectionFramesAndNames)
     EXPECT_TRUE(waitUntil([&] { return card().name == QStringLiteral("Renamed at the light"); }));
 }
 
+// The preview's clock: SOS in Morse (dot one unit, dash three, gaps of one,
+// three and seven), and an effect's option runs it one to three times as fast.
+TEST(LightPreviewTest, SosSpellsItsWordAndTheOptionSetsTheSpeed)
+{
+    using namespace std::chrono_literals;
+    const std::string sos = std::string("10101") + "000" + "11101110111" + "000" + "10101" + "0000000";
+    for (int unit = 0; unit < 2 * kSosUnitsPerWord; ++unit)
+        EXPECT_EQ(sosLampOn(unit * kSosUnit + 100ms), sos[unit % sos.size()] == '1') << unit;
+    for (int effect = 1; effect <= 10; ++effect)
+        for (int option = 2; option <= 3; ++option)
+            for (auto t : {130ms, 777ms, 2100ms}) {
+                LightOutput fast{.mode = LightMode::Effect, .effect = effect, .effectOption = option}, slow = fast;
+                slow.effectOption = 1;
+                EXPECT_EQ(previewColour(fast, t), previewColour(slow, option * t)) << effect << " option " << option;
+            }
+}
+
 TEST_F(AppTest, ScreenshotWalkerSavesTheScreens)
 {
     addLight("Shot A");

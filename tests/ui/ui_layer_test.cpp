@@ -4,12 +4,14 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
 #include "support/ui_test_support.h"
 #include "ui/alert_controller.h"
+#include "ui/edit_view.h"
 #include "ui/navigation_controller.h"
 #include "ui/view_tag.h"
 
@@ -122,6 +124,25 @@ TEST(ViewTagTest, SearchIsRootFirstThenDepthFirstInChildOrder)
     EXPECT_EQ(viewWithTag(&root, 11), deep);
     EXPECT_EQ(viewWithTag(pages, 10), colourButton);
     EXPECT_EQ(viewWithTag(pages, 0), pages) << "untagged is tag 0";
+}
+
+// A popup row is chosen by a tap on it; a press slid to the other row
+// chooses nothing and leaves the popup open.
+TEST(EditViewTest, ARowIsChosenWhenReleasedOnThePressedRow)
+{
+    QWidget panel;
+    ASSERT_TRUE(showWindow(&panel, QSize(390, 400)));
+    std::vector<int> chosen;
+    auto* popup = new EditView(panel.rect(), &panel);
+    popup->setArrayTitle({"添加", "长按进行操作"});
+    popup->setGetIndex([&](int row) { chosen.push_back(row); });
+    popup->show();
+    QListWidget* list = popup->tableView();
+    const auto rowCentre = [list](int row) { return list->visualItemRect(list->item(row)).center(); };
+    drag(list->viewport(), rowCentre(0), rowCentre(1));
+    EXPECT_TRUE(chosen.empty() && popup->isVisible());
+    click(list->viewport(), rowCentre(1));
+    EXPECT_EQ(chosen, std::vector{1});
 }
 
 }  // namespace

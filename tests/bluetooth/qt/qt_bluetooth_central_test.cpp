@@ -225,6 +225,7 @@ TEST_F(QtCentralTest, AdapterOffDropsTheLinksAndRefusesUntilOn)
     fakeBluez("NextConnect", {kB, "reply"});
     central->connect(b);
     central->connect(c);
+    ASSERT_TRUE(waitUntil([] { return fakeLight(kB).at(2) == "1"; })) << "B's attempt reached BlueZ";
     central->scanForPeripherals({"FFF0"}, {});
     ASSERT_TRUE(waitUntil([] { return fakeBluez("IsDiscovering").toBool(); }));
     fakeBluez("SetPowered", {false});
@@ -235,6 +236,8 @@ TEST_F(QtCentralTest, AdapterOffDropsTheLinksAndRefusesUntilOn)
         const auto failed = rec.waitFor(is(Kind::FailConnect, idOf(waiting)));
         EXPECT_TRUE(failed && failed->error) << waiting.toStdString();
     }
+    EXPECT_EQ(rec.events(is(Kind::FailConnect, idOf(kC)))[0].error->code, code(Err::PoweredOff));
+    EXPECT_EQ(fakeLight(kC).at(2), "0") << "C, queued, was never asked of BlueZ";
     EXPECT_TRUE(waitUntil([this] { return !central->isScanning(); }));
     central->scanForPeripherals({"FFF0"}, {});
     EXPECT_FALSE(central->isScanning());
