@@ -26,6 +26,7 @@
 #include "protocol/command_frames.h"
 #include "protocol/hex_text.h"
 #include "ui/alert_controller.h"
+#include "ui/double_click_press.h"
 #include "ui/images.h"
 #include "ui/navigation_controller.h"
 #include "ui/notification_center.h"
@@ -125,6 +126,7 @@ DevicesController::DevicesController(QWidget* parent)
     connect(m_ui->gpmButton, &QPushButton::clicked, this, &DevicesController::GPMButtonClicked);
     connect(m_ui->devicesList, &QListWidget::clicked, this,
             [this](const QModelIndex& index) { tableViewDidSelectRowAtIndexPath(index.row()); });
+    treatDoubleClicksAsPresses(m_ui->devicesList->viewport());
 }
 
 DevicesController::~DevicesController()

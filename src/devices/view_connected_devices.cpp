@@ -17,6 +17,7 @@
 #include "devices/group_store.h"
 #include "devices/shared_store.h"
 #include "ui/display_name.h"
+#include "ui/double_click_press.h"
 #include "ui/notification_center.h"
 
 namespace lightdeck {
@@ -110,6 +111,7 @@ void ViewConnectedDevices::createUI()
     m_tableView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_tableView->setFocusPolicy(Qt::NoFocus);
     connect(m_tableView, &QListWidget::itemClicked, this, &ViewConnectedDevices::rowTapped);
+    treatDoubleClicksAsPresses(m_tableView->viewport());
 
     m_buttonCancle = new QPushButton(QStringLiteral("取消"), m_panel);
     m_buttonSure = new QPushButton(QStringLiteral("确定"), m_panel);

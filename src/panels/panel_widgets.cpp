@@ -15,6 +15,7 @@ QLabel* createTitleLabel(QWidget* parent, const QRect& frame, const QString& fir
                          const QString& second)
 {
     auto* label = new QLabel(parent);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);  // a tap on a label is a tap on the panel
     label->setGeometry(frame);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
@@ -37,6 +38,7 @@ QLabel* createReadoutLabel(QWidget* parent, int panelWidth, const QRect& titleFr
     constexpr int kHeight = 20;
     constexpr int kRightInset = 35;
     auto* label = new QLabel(parent);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);  // a tap on a label is a tap on the panel
     label->setTextFormat(Qt::PlainText);
     QFont font = label->font();
     font.setPixelSize(20);

@@ -15,6 +15,7 @@
 #include "panels/cell_eff_mode.h"
 #include "protocol/command_frames.h"
 #include "protocol/hex_text.h"
+#include "ui/double_click_press.h"
 #include "ui/images.h"
 #include "ui/view_tag.h"
 #include "ui_view_eff.h"
@@ -75,6 +76,9 @@ void ViewEFF::awakeFromNib()
 
     connect(m_ui->collectionView, &QListWidget::clicked, this,
             [this](const QModelIndex& index) { didSelectItem(index.row()); });
+    treatDoubleClicksAsPresses(m_ui->collectionView->viewport());
+    for (QLabel* label : {m_ui->imageView, m_ui->labelMode, m_ui->labelModeTitle})
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);  // taps go to the panel
     m_ui->collectionView->installEventFilter(this);
     m_ui->gridArea->installEventFilter(this);
 }

@@ -16,6 +16,7 @@
 #include "panels/hue_wheel_math.h"
 #include "panels/panel_widgets.h"
 #include "protocol/command_frames.h"
+#include "ui/double_click_press.h"
 #include "ui/touch_tracking.h"
 #include "ui/view_tag.h"
 
@@ -61,6 +62,7 @@ void ViewHSI::createUI()
     wheel->setScaledContents(true);
     wheel->setAttribute(Qt::WA_AcceptTouchEvents);
     wheel->installEventFilter(this);
+    treatDoubleClicksAsPresses(wheel);  // a drag may start right after a tap
     m_imageView = wheel;
 
     // The crosshair lets touches through to the wheel, whose drag it follows.
@@ -73,7 +75,8 @@ void ViewHSI::createUI()
     m_imageViewSelecter = crosshair;
 
     const QRect hueTitle(kTitleX, wheel->geometry().bottom() + 1 + 20, kTitleWidth, kTitleHeight);
-    panel_widgets::createTitleLabel(this, hueTitle, QStringLiteral("色调"), QStringLiteral("HUE"));
+    panel_widgets::createTitleLabel(this, hueTitle, QStringLiteral("色调"), QStringLiteral("HUE"))
+        ->setObjectName(QStringLiteral("labelHUE"));
     m_labelHUEValue = panel_widgets::createReadoutLabel(this, panelWidth, hueTitle, QStringLiteral("0°"));
     m_labelHUEValue->setObjectName(QStringLiteral("labelHUEValue"));
 
@@ -88,7 +91,8 @@ void ViewHSI::createUI()
 
     const QRect brightnessTitle(kTitleX, m_sliderViewHUE->geometry().bottom() + 1 + 10, kTitleWidth,
                                 kTitleHeight);
-    panel_widgets::createTitleLabel(this, brightnessTitle, QStringLiteral("亮度"), QStringLiteral("brightness"));
+    panel_widgets::createTitleLabel(this, brightnessTitle, QStringLiteral("亮度"), QStringLiteral("brightness"))
+        ->setObjectName(QStringLiteral("labelBright"));
     m_labelBrightValue = panel_widgets::createReadoutLabel(this, panelWidth, brightnessTitle, QStringLiteral("0%"));
     m_labelBrightValue->setObjectName(QStringLiteral("labelBrightValue"));
 

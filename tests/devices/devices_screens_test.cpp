@@ -119,7 +119,7 @@ protected:
     void tapRow(int row)  // on the row's panel, left of its button
     {
         ASSERT_TRUE(devices().cellAt(row));
-        QTest::mouseClick(devices().cellAt(row), Qt::LeftButton, {}, QPoint(60, CellDevice::kRowHeight / 2));
+        click(devices().cellAt(row), QPoint(60, CellDevice::kRowHeight / 2));
     }
 
     // Group editor and picker.
@@ -139,10 +139,10 @@ protected:
     }
     json stored(const char* key) const { return readPreferencesFile().value(key, json()); }
     static QPushButton* groupButton(ViewGPM* panel, int i) { return findByTag<QPushButton>(panel, ViewGPM::kGroupButtonTagBase + i); }
-    static void tapGroup(ViewGPM* panel, int position)
+    static void tapGroup(ViewGPM* panel, int position, Input input = Input::Mouse, int taps = 1)
     {
         ASSERT_TRUE(groupButton(panel, position)) << position;
-        click(groupButton(panel, position));
+        strokes(groupButton(panel, position), input, std::vector<Stroke>(taps, {centreOf(groupButton(panel, position))}));
         processEvents();
     }
     static EditView* popup(QWidget* panel)  // the one on show, if any
@@ -154,7 +154,7 @@ protected:
     static void popupRow(ViewGPM* panel, int row)
     {
         ASSERT_TRUE(waitUntil([&] { return popup(panel) != nullptr; }));
-        ASSERT_TRUE(clickListRow(popup(panel)->tableView(), row));
+        click(popup(panel)->tableView()->viewport(), rowCentre(popup(panel)->tableView(), row));
         processEvents();
     }
     static void longPressGroup(ViewGPM* panel, int position, int popupRowToTap)
@@ -163,9 +163,10 @@ protected:
         holdUntil(button, centreOf(button), [&] { return popup(panel) != nullptr; });
         popupRow(panel, popupRowToTap);
     }
-    static void tick(ViewConnectedDevices* sheet, const VirtualLight& light)
+    static void tick(ViewConnectedDevices* sheet, const VirtualLight& light, Input input = Input::Mouse, int taps = 1)
     {
-        ASSERT_TRUE(clickListRow(sheet->tableView(), rows(sheet->tableView()).indexOf(light.name().c_str())));
+        QListWidget* list = sheet->tableView();
+        strokes(list->viewport(), input, std::vector<Stroke>(taps, {rowCentre(list, rows(list).indexOf(light.name().c_str()))}));
         processEvents();
     }
 
@@ -311,8 +312,13 @@ TEST_F(DevicesScreenTest, ChoosingAGroupControlsItsHeardMembersAndNothingElse)
     EXPECT_TRUE(settles([&] { return in2.isConnected(); })) << "a member not connected is asked to connect";
     EXPECT_EQ(rows(panel->tableView()), QStringList({"Gone", "In 1", "In 2"}));  // in the stored order
     EXPECT_EQ(stored("groupList"), json({group("Other"), group("Studio")})) << "a choice alone is not stored";
-    tapGroup(panel, 1);  // un-chosen: no light at all
-    EXPECT_TRUE(controlled().empty());
+    // Quick taps count one each: two leave the choice as it was, three flip it
+    // (un-chosen: no light at all).
+    for (const auto& [input, taps, chosen] : {std::tuple{Input::Mouse, 2, true}, {Input::Mouse, 3, false},
+                                              {Input::Touch, 2, false}, {Input::Touch, 3, true}}) {
+        tapGroup(panel, 1, input, taps);
+        EXPECT_EQ(controlled().size(), chosen ? 2u : 0u) << taps;
+    }
 }
 
 TEST_F(DevicesScreenTest, DeletingAnEarlierGroupKeepsTheLaterChoiceItsMembersAndThePickersTarget)
@@ -369,8 +375,13 @@ TEST_F(DevicesScreenTest, ThePickerAddsTheTickedLightsAndControlsExactlyThem)
     ViewConnectedDevices* sheet = panel->openDevicePicker();
     EXPECT_EQ(rows(sheet->tableView()), QStringList({"Alpha", "Beta"})) << "connected lights only";
 
-    // The ticks are the manager's: they outlive a cancel, which stores nothing.
-    tick(sheet, beta);
+    // Quick taps count one each, the tick flips on every tap. The ticks are
+    // the manager's: they outlive a cancel, which stores nothing.
+    for (const auto& [input, taps, ticked] : {std::tuple{Input::Mouse, 2, false}, {Input::Mouse, 3, true},
+                                              {Input::Touch, 2, true}, {Input::Touch, 3, false}, {Input::Touch, 1, true}}) {
+        tick(sheet, beta, input, taps);
+        EXPECT_EQ(sheet->tableView()->item(1)->checkState() == Qt::Checked, ticked) << taps;
+    }
     const json before = readPreferencesFile();
     click(sheet->cancelButton());
     EXPECT_EQ(readPreferencesFile(), before);
@@ -388,7 +399,7 @@ TEST_F(DevicesScreenTest, ThePickerAddsTheTickedLightsAndControlsExactlyThem)
     const int betaRow = rows(sheet->tableView()).indexOf("Beta");
     OxBlueTooth::sharedInstance().disConnectDevice(peripheralOf(beta));
     waitCentralIdle();
-    ASSERT_TRUE(clickListRow(sheet->tableView(), betaRow));
+    click(sheet->tableView()->viewport(), rowCentre(sheet->tableView(), betaRow));
     processEvents();
     EXPECT_EQ(rows(sheet->tableView()), QStringList({"Alpha"}));
     click(sheet->sureButton());  // nothing ticked: nothing under control, nothing stored

@@ -197,34 +197,43 @@ TEST_F(ControlScreenTest, BackClearsTheGroupChoiceTheBluetoothButtonKeepsIt)
     }
 }
 
-// One frame per tap anywhere on the page, on release: a press released off
-// the page is no tap, and the second of two quick taps (a double-click, with
-// or without a press of its own before it) is one.
-TEST_F(ControlScreenTest, EveryTapOnTheSosPageSendsOneFrame)
+// Taps as a person makes them, with a mouse and on a touch screen: the second
+// of two quick taps (a double click to Qt) is a tap like the first, a drag
+// may start right after a tap, and a tap on a label is a tap on its panel.
+// The SOS page sends on release, so a press dragged off it sends nothing.
+TEST_F(ControlScreenTest, QuickTapsDragsRightAfterATapAndTapsOnLabels)
 {
-    QLabel* page = openScreen(4)->viewSOS()->labelSOS();
-    const QPoint centre = centreOf(page);
-    const std::string sos = "AA 06 00 00 00 00 BB";
-    click(page, centre);
-    click(page, QPoint(page->width() - 3, page->height() - 3));
-    press(page, centre);
-    EXPECT_EQ(sent(), (Frames{sos, sos})) << "nothing on press";
-    release(page, QPoint(page->width() + 40, 10));
-    EXPECT_EQ(sent(), Frames{}) << "released off the page";
-    for (bool secondPress : {true, false}) {
-        QTest::mouseClick(page, Qt::LeftButton, {}, centre);
-        if (secondPress)
-            QTest::mousePress(page, Qt::LeftButton, {}, centre);
-        QTest::mouseDClick(page, Qt::LeftButton, {}, centre);
-        QTest::mouseRelease(page, Qt::LeftButton, {}, centre);
-        EXPECT_EQ(sent(), (Frames{sos, sos})) << secondPress;
+    const std::string hue = "AA 02 32 00 00 B4 BB", sos = "AA 06 00 00 00 00 BB", tile = "AA 03 00 04 00 00 BB";
+    struct Row { int page; std::function<QWidget*(SettingController*)> control; int taps; QPoint dragTo; Frames frames; };
+    const Row table[] = {  // quick taps on the control's centre, then a drag from there (when dragTo is set)
+        {2, [](SettingController* s) { return s->viewEFF()->cellForItem(3); }, 2, {}, {tile, tile}},
+        {2, [](SettingController* s) { return findByTag(s->viewEFF(), 12); }, 2, {}, {"AA 03 00 00 00 03 BB", "AA 03 00 00 00 03 BB"}},
+        {3, [](SettingController* s) { return findByTag(s->viewSET(), 13); }, 2, {}, {"AA 04 00 04 00 00 BB", "AA 04 00 04 00 00 BB"}},
+        {4, [](SettingController* s) { return s->viewSOS()->labelSOS(); }, 2, {}, {sos, sos}},
+        {4, [](SettingController* s) { return s->viewSOS()->labelSOS(); }, 0, {300, 0}, {}},
+        {1, [](SettingController* s) { return s->viewHSI()->imageView(); }, 1, {40, -40}, {hue, "AA 02 32 00 00 2D BB"}},
+        {1, [](SettingController* s) { return s->viewHSI()->findChild<QWidget*>("labelHUE"); }, 1, {}, {hue}},
+        {1, [](SettingController* s) { return s->viewHSI()->findChild<QWidget*>("labelBright"); }, 1, {}, {hue}},
+        {0, [](SettingController* s) { return findByTag(s->viewCCT(), ViewCCT::kBrightnessSliderTag); }, 1, {163, 0},
+         {"AA 01 64 2F 00 00 BB"}}};
+    for (Input input : {Input::Mouse, Input::Touch}) {
+        for (const Row& row : table) {
+            resetRunLongFrames();
+            QWidget* control = row.control(openScreen(row.page));
+            const QPoint c(control->width() / 2, control->height() / 2);
+            std::vector<Stroke> gesture(std::size_t(row.taps), {c});
+            if (!row.dragTo.isNull())
+                gesture.push_back({c, c + row.dragTo / 2, c + row.dragTo});
+            strokes(control, input, gesture);
+            EXPECT_EQ(sent(), row.frames) << (input == Input::Touch ? "touch, " : "mouse, ") << control->metaObject()->className();
+        }
     }
 }
 
 QString text(QWidget* panel, const char* label) { return panel->findChild<QLabel*>(label)->text(); }
 QPoint at(QWidget* slider, int x) { return {x, slider->height() / 2}; }
 void dragTo(QWidget* slider, int x) { drag(slider, centreOf(slider), at(slider, x)); }
-void tapTile(ViewEFF* panel, int row) { ASSERT_TRUE(clickListRow(panel->collectionView(), row)); }
+void tapTile(ViewEFF* panel, int row) { click(panel->cellForItem(row)); }
 void tap(QWidget* panel, int tag) { click(findByTag(panel, tag)); }
 bool looksChosen(CellEFFMode* tile) { return grabImage(tile).pixelColor(tile->width() / 2, tile->height() - 6) != Qt::white; }
 
@@ -257,16 +266,12 @@ TEST_F(ControlScreenTest, Hue)
     auto* hue = findByTag<OxSliderView>(panel, ViewHSI::kHueSliderTag);
     auto* brightness = findByTag<OxSliderView>(panel, ViewHSI::kBrightnessSliderTag);
     const QPoint c(wheel->width() / 2, wheel->height() / 2);
-    const auto onWheel = [&](QPoint to) { return [&, to] { drag(wheel, c + to / 5, c + to); }; };
     const auto shown = [&] {
         const QPoint at = panel->imageViewSelecter()->pos();  // the crosshair
         return QString("%1 %2 (%3, %4)").arg(text(panel, "labelHUEValue"), text(panel, "labelBrightValue")).arg(at.x()).arg(at.y());
     };
     EXPECT_EQ(shown(), "180° 50% (95, 190)");
-    run({{"tap beside the wheel", [&] { click(panel, QPoint(40, 100)); }, {"AA 02 32 00 00 B4 BB"}, "180° 50% (95, 190)"},
-         {"tap on the wheel", [&] { click(wheel, c + QPoint(60, -60)); }, {"AA 02 32 00 00 B4 BB"}, "180° 50% (95, 190)"},
-         {"drag up and right", onWheel({50, -50}), {"AA 02 32 00 00 2D BB"}, "45° 50% (162, 28)"},
-         {"held level with the centre", [&] { press(wheel, c + QPoint(10, 20)), moveTo(wheel, c + QPoint(60, 0)); }, {},
+    run({{"held level with the centre", [&] { press(wheel, c + QPoint(10, 20)), moveTo(wheel, c + QPoint(60, 0)); }, {},
           "90° 50% (190, 95)"},
          {"... moved to the other side", [&] { moveTo(wheel, c + QPoint(-60, 0)); }, {}, "270° 50% (0, 95)"},
          {"... released: not past a full turn", [&] { release(wheel, c + QPoint(-60, 0)); }, {"AA 02 32 00 01 0E BB"},
@@ -296,9 +301,8 @@ TEST_F(ControlScreenTest, Effects)
         EXPECT_EQ(panel->labelMode()->text().toStdString(), kEffectModes[std::size_t(row)].mode) << row;
     }
     tapTile(panel, 3);
-    tapTile(panel, 3);
     tap(panel, 12);
-    EXPECT_EQ(sent(), (Frames{"AA 03 00 04 00 02 BB", "AA 03 00 04 00 02 BB", "AA 03 00 04 00 03 BB"}));
+    EXPECT_EQ(sent(), (Frames{"AA 03 00 04 00 02 BB", "AA 03 00 04 00 03 BB"}));
     for (int row = 0; row < 10; ++row)
         EXPECT_EQ(looksChosen(panel->cellForItem(row)), row == 3) << row;
 

@@ -1,12 +1,12 @@
 #pragma once
 // Helpers for screen and control tests on the offscreen platform: input as a
-// person gives it (clicks, drags, touches, long presses), finding widgets by
+// person gives it (taps, double taps, drags, touches), finding widgets by
 // view tag, waiting for a condition with a bound, and grabbing pixels.
 //
-// Positions are in the given widget's coordinates. Mouse helpers send the
-// events to that widget through QTest (a press, the moves and the release all
-// go to it, as with the implicit grab of a real press); events it ignores
-// propagate to its parents as usual.
+// Positions are in the given widget's coordinates. Input goes through the
+// window system as a platform delivers it, with a person's timing, so Qt's own
+// double-click detection, implicit grab and touch-to-mouse synthesis apply:
+// the widget's window must be shown.
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -15,8 +15,10 @@
 #include <QPointingDevice>
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <functional>
+#include <vector>
 
 #include "ui/view_tag.h"
 
@@ -34,68 +36,77 @@ inline bool showWindow(QWidget* widget, QSize size = {})
 
 inline QPoint centreOf(const QWidget* widget) { return widget->rect().center(); }
 
-// Left-button click (press and release without movement) at `pos`
-// (default: the widget's centre).
-inline void click(QWidget* widget, QPoint pos) { QTest::mouseClick(widget, Qt::LeftButton, {}, pos); }
-inline void click(QWidget* widget) { click(widget, centreOf(widget)); }
-
-// The three parts of a drag, for tests that check what happens in between.
-inline void press(QWidget* widget, QPoint pos) { QTest::mousePress(widget, Qt::LeftButton, {}, pos); }
-inline void release(QWidget* widget, QPoint pos) { QTest::mouseRelease(widget, Qt::LeftButton, {}, pos); }
-// A move with the left button held (QTest::mouseMove() may warp the cursor
-// instead of sending an event).
-inline void moveTo(QWidget* widget, QPoint pos)
-{
-    QMouseEvent event(QEvent::MouseMove, QPointF(pos), widget->mapToGlobal(QPointF(pos)), Qt::NoButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-// Press at `from`, `steps` moves evenly spaced towards `to` (the last one at
-// `to`), release at `to`.
-inline void drag(QWidget* widget, QPoint from, QPoint to, int steps = 8)
-{
-    press(widget, from);
-    for (int i = 1; i <= std::max(steps, 1); ++i)
-        moveTo(widget, from + (to - from) * i / std::max(steps, 1));
-    release(widget, to);
-}
-
-// Presses at `pos`, keeps the button down for `holdMs` (the event loop runs
-// meanwhile, so long-press timers fire), then releases.
-inline void longPress(QWidget* widget, QPoint pos, int holdMs = 1100)
-{
-    press(widget, pos);
-    QTest::qWait(holdMs);
-    release(widget, pos);
-}
-
 // A touch screen device for touch events (created once).
 QPointingDevice* touchDevice();
 
-// A one-finger touch drag: begin at `from`, `steps` updates towards `to`,
-// then end at `to` (or cancel there when `cancel` is true).
+enum class Input { Mouse, Touch };
+
+// One event through the window system, `afterMs` after the one before on the
+// clock of QTest's own mouse events (touch events carry the real clock's time
+// and follow at once).
+inline void send(QWidget* widget, Input input, QEvent::Type type, QPoint at, int afterMs)
+{
+    QTest::lastMouseTimestamp += afterMs;
+    if (input == Input::Touch) {
+        auto touch = QTest::touchEvent(widget, touchDevice());
+        type == QEvent::MouseButtonPress ? touch.press(0, at, widget)
+                                         : type == QEvent::MouseMove ? touch.move(0, at, widget) : touch.release(0, at, widget);
+        return;
+    }
+    qt_handleMouseEvent(widget->window()->windowHandle(), widget->mapTo(widget->window(), QPointF(at)),
+                        widget->mapToGlobal(QPointF(at)), type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                        type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, type, {}, QTest::lastMouseTimestamp);
+}
+
+// The three parts of a drag, for tests that check what happens in between.
+inline void press(QWidget* widget, QPoint pos) { send(widget, Input::Mouse, QEvent::MouseButtonPress, pos, 1000); }
+inline void moveTo(QWidget* widget, QPoint pos) { send(widget, Input::Mouse, QEvent::MouseMove, pos, 10); }
+inline void release(QWidget* widget, QPoint pos) { send(widget, Input::Mouse, QEvent::MouseButtonRelease, pos, 80); }
+
+// Strokes as a person makes them: each goes down at its first point, through
+// the others 10 ms apart, and up at its last, at least 80 ms after it went
+// down; the next one goes down 120 ms later, inside the double-click
+// interval, so Qt's own double-click detection applies.
+using Stroke = std::vector<QPoint>;
+inline void strokes(QWidget* widget, Input input, const std::vector<Stroke>& strokes)
+{
+    int gap = 1000;  // no double click with anything before
+    for (const Stroke& stroke : strokes) {
+        send(widget, input, QEvent::MouseButtonPress, stroke.front(), gap);
+        for (std::size_t i = 1; i < stroke.size(); ++i)
+            send(widget, input, QEvent::MouseMove, stroke[i], 10);
+        send(widget, input, QEvent::MouseButtonRelease, stroke.back(), std::max(10, 90 - 10 * int(stroke.size())));
+        gap = 120;
+    }
+}
+
+// A tap at `pos` (default: the widget's centre).
+inline void click(QWidget* widget, QPoint pos) { strokes(widget, Input::Mouse, {{pos}}); }
+inline void click(QWidget* widget) { click(widget, centreOf(widget)); }
+
+// Down at `from`, `steps` moves evenly spaced towards `to` (the last one at
+// `to`), up at `to`.
+inline void drag(QWidget* widget, QPoint from, QPoint to, int steps = 8, Input input = Input::Mouse)
+{
+    Stroke stroke{from};
+    for (int i = 1; i <= steps; ++i)
+        stroke.push_back(from + (to - from) * i / steps);
+    strokes(widget, input, {stroke});
+}
+
+// A one-finger touch drag (see drag()), or one cancelled at `to` when `cancel` is true.
 inline void touchDrag(QWidget* widget, QPoint from, QPoint to, int steps = 8, bool cancel = false)
 {
-    QTest::touchEvent(widget, touchDevice()).press(0, from, widget);
-    for (int i = 1; i <= std::max(steps, 1); ++i)
-        QTest::touchEvent(widget, touchDevice()).move(0, from + (to - from) * i / std::max(steps, 1), widget);
     if (!cancel)
-        return void(QTest::touchEvent(widget, touchDevice()).release(0, to, widget));
+        return drag(widget, from, to, steps, Input::Touch);
+    send(widget, Input::Touch, QEvent::MouseButtonPress, from, 0);
+    send(widget, Input::Touch, QEvent::MouseMove, to, 0);
     QTouchEvent event(QEvent::TouchCancel, touchDevice(), Qt::NoModifier, QList<QEventPoint>{});
     QApplication::sendEvent(widget, &event);
 }
 
-// Clicks the centre of `row` of a list widget (on its viewport). False when
-// the row does not exist.
-inline bool clickListRow(QListWidget* list, int row)
-{
-    if (!list->item(row))
-        return false;
-    list->scrollToItem(list->item(row));
-    click(list->viewport(), list->visualItemRect(list->item(row)).center());
-    return true;
-}
+// The centre of `row` of a list widget, in its viewport (where taps on it go).
+inline QPoint rowCentre(QListWidget* list, int row) { return list->visualItemRect(list->item(row)).center(); }
 
 // The first descendant of `root` (or root) with view tag `tag`, as T, or
 // nullptr (see ui/view_tag.h for the search order).
