@@ -17,7 +17,6 @@ public:
     ~LogCapture();
 
     std::vector<std::string> lines() const;
-    bool contains(std::string_view text) const { return count(text) > 0; }
     // Number of lines that contain the text.
     std::size_t count(std::string_view text) const;
 

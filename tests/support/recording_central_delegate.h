@@ -51,13 +51,6 @@ public:
                      [&](const CentralEvent& e) { return !match || match(e); });
         return found;
     }
-    std::vector<Kind> kinds() const
-    {
-        std::vector<Kind> result;
-        for (const auto& e : events())
-            result.push_back(e.kind);
-        return result;
-    }
     std::size_t count(const Predicate& match) const { return events(match).size(); }
     // The n-th (1-based) matching event, waiting up to 20 s for it.
     std::optional<CentralEvent> waitFor(const Predicate& match, std::size_t n = 1)

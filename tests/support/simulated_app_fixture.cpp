@@ -110,10 +110,9 @@ bool SimulatedAppTest::connectThroughManager(const VirtualLight& light)
 
 std::shared_ptr<Peripheral> SimulatedAppTest::peripheralOf(const VirtualLight& light) const
 {
-    for (const auto& [identifier, peripheral] : manager().discoverDict()) {
+    for (const auto& [identifier, peripheral] : manager().discoverDict())
         if (identifier == light.identifier())
             return peripheral;
-    }
     return nullptr;
 }
 
