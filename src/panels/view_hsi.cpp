@@ -16,7 +16,6 @@
 #include "panels/hue_wheel_math.h"
 #include "panels/panel_widgets.h"
 #include "protocol/command_frames.h"
-#include "ui/double_click_press.h"
 #include "ui/touch_tracking.h"
 #include "ui/view_tag.h"
 
@@ -62,7 +61,6 @@ void ViewHSI::createUI()
     wheel->setScaledContents(true);
     wheel->setAttribute(Qt::WA_AcceptTouchEvents);
     wheel->installEventFilter(this);
-    treatDoubleClicksAsPresses(wheel);  // a drag may start right after a tap
     m_imageView = wheel;
 
     // The crosshair lets touches through to the wheel, whose drag it follows.
@@ -304,7 +302,8 @@ bool ViewHSI::eventFilter(QObject* watched, QEvent* event)
     case QEvent::TouchEnd:
     case QEvent::TouchCancel:
         return handleTouchEvent(event, true);
-    case QEvent::MouseButtonPress: {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {  // the second of two quick taps; a drag may follow
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton)
             touchBegan(true, mouse->position());

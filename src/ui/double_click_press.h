@@ -9,7 +9,9 @@ class QWidget;
 
 namespace lightdeck {
 
-// For an item view, pass its viewport: that is where its presses arrive.
+// For an item view (whose double click emits no clicked()), pass its
+// viewport: that is where its presses arrive. A widget with an event filter
+// of its own can take MouseButtonDblClick as a press there instead.
 void treatDoubleClicksAsPresses(QWidget* widget);
 
 }  // namespace lightdeck

@@ -138,10 +138,9 @@ TEST(EditViewTest, ARowIsChosenWhenReleasedOnThePressedRow)
     popup->setGetIndex([&](int row) { chosen.push_back(row); });
     popup->show();
     QListWidget* list = popup->tableView();
-    const auto rowCentre = [list](int row) { return list->visualItemRect(list->item(row)).center(); };
-    drag(list->viewport(), rowCentre(0), rowCentre(1));
+    drag(list->viewport(), rowCentre(list, 0), rowCentre(list, 1));
     EXPECT_TRUE(chosen.empty() && popup->isVisible());
-    click(list->viewport(), rowCentre(1));
+    click(list->viewport(), rowCentre(list, 1));
     EXPECT_EQ(chosen, std::vector{1});
 }
 
